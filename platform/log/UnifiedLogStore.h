@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/Expected.h"
+#include "runtime/Logger.h"
+#include "vmac/UniqueFd.h"
+
+namespace lidora::vmac {
+
+// One stored record of the virtual Mac's unified log.
+struct StoredLogRecord {
+    std::int64_t microsecondsSinceEpoch = 0;
+    std::int64_t pid = 0;
+    std::string process;
+    std::string subsystem;
+    std::string category;
+    LogLevel level = LogLevel::Default;
+    std::string message;
+};
+
+std::optional<LogLevel> logLevelFromName(std::string_view name);
+
+// The log file shared by every process of the virtual Mac: one JSON object a
+// line, appended under an advisory lock so lines of different processes never
+// interleave. Past a size limit the file is rotated once, so it cannot grow
+// without bound.
+class UnifiedLogStore {
+public:
+    static constexpr std::uintmax_t kDefaultRotateBytes = 16U * 1024U * 1024U;
+
+    explicit UnifiedLogStore(std::filesystem::path file, std::uintmax_t rotateBytes = kDefaultRotateBytes);
+
+    Expected<void, std::string> append(const StoredLogRecord& record) const;
+
+    // Records oldest first, the rotated file's before the current one's. Lines
+    // that are not records (a torn write, a foreign line) are skipped.
+    [[nodiscard]] std::vector<StoredLogRecord> readAll() const;
+
+    [[nodiscard]] const std::filesystem::path& file() const { return file_; }
+
+private:
+    // The open file, kept between appends so a busy writer does not reopen
+    // it for every line; shared by copies of the store.
+    struct OpenFile {
+        std::mutex mutex;
+        UniqueFd fd;
+    };
+
+    std::filesystem::path file_;
+    std::uintmax_t rotateBytes_;
+    std::shared_ptr<OpenFile> open_;
+};
+
+std::string encodeLogRecord(const StoredLogRecord& record);
+std::optional<StoredLogRecord> decodeLogRecord(std::string_view line);
+
+}  // namespace lidora::vmac

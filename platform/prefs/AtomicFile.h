@@ -1,0 +1,78 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/Expected.h"
+
+namespace lidora::vmac {
+
+// "<what> <path>: <errno text>" for the current errno.
+std::string systemError(std::string_view what, const std::filesystem::path& path);
+
+// An open file descriptor, closed when destroyed. Move-only.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    ~FileDescriptor();
+
+    [[nodiscard]] int get() const { return fd_; }
+    [[nodiscard]] bool valid() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// An exclusive advisory lock on a lock file, held until destroyed. The lock
+// file stays in place: removing it would let two writers lock different files.
+class FileLock {
+public:
+    static Expected<FileLock, std::string> acquire(const std::filesystem::path& lockFile);
+
+private:
+    explicit FileLock(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
+};
+
+// Tells one version of a file from another without reading it.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+struct FileContents {
+    std::string bytes;
+    FileIdentity identity;
+};
+
+// Empty when there is no such file. Anything but a regular file is an error.
+Expected<std::optional<FileContents>, std::string> readFileIfPresent(const std::filesystem::path& path);
+
+// Replaces `target` so that readers see either its old or its new contents,
+// even if this process dies part-way: writes `temporary` in the same folder,
+// flushes it to disk, renames it over `target`, flushes the folder. Callers
+// hold a lock, so one temporary name per target is enough and a leftover from
+// a killed writer is simply reused.
+Expected<void, std::string> replaceFileAtomically(const std::filesystem::path& target,
+                                                  const std::filesystem::path& temporary, std::string_view bytes,
+                                                  mode_t mode);
+
+}  // namespace lidora::vmac

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "prefs/PreferenceStore.h"
+#include "prefs/PreferencesDirectory.h"
+#include "prefs/UserDefaults.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// User defaults kept as domain files in one user's preferences folder. The
+// standard defaults are the domain named after the bundle identifier.
+class FileUserDefaults final : public UserDefaultsProvider {
+public:
+    FileUserDefaults(PreferencesDirectory directory, std::string bundleIdentifier, WarningHandler warn = {});
+    // The preferences folder of the user this process runs as.
+    FileUserDefaults(const VmacPaths& paths, std::string bundleIdentifier, WarningHandler warn = {});
+    FileUserDefaults(const FileUserDefaults&) = delete;
+    FileUserDefaults& operator=(const FileUserDefaults&) = delete;
+    ~FileUserDefaults() override;
+
+    // Never empty; if the bundle identifier is no valid domain name, reads
+    // find nothing and writes fail saying why.
+    [[nodiscard]] std::shared_ptr<UserDefaults> standard() override;
+    // Empty for an invalid name, for the bundle identifier itself (as on
+    // macOS) and when the folder cannot be created.
+    [[nodiscard]] std::shared_ptr<UserDefaults> suite(std::string_view name) override;
+    // Called after every successful set or remove through any domain opened
+    // here, on the calling thread. Callbacks may unsubscribe while called.
+    [[nodiscard]] Subscription observeChanges(std::function<void()> changed) override;
+
+private:
+    class Observers;
+
+    [[nodiscard]] std::function<void()> notifier() const;
+
+    PreferencesDirectory directory_;
+    std::string bundleIdentifier_;
+    WarningHandler warn_;
+    std::shared_ptr<Observers> observers_;
+    std::shared_ptr<UserDefaults> standard_;
+};
+
+}  // namespace lidora::vmac

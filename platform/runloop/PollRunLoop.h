@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "runtime/LoopParts.h"
+#include "runtime/RunLoop.h"
+#include "runtime/TimerQueue.h"
+
+namespace lidora::vmac {
+
+// The run loop of daemons and command-line programs: poll(2) over the
+// watched descriptors, an eventfd for posts from other threads, and timers
+// on the continuous clock.
+class PollRunLoop final : public RunLoop {
+public:
+    PollRunLoop();
+    ~PollRunLoop() override;
+    PollRunLoop(const PollRunLoop&) = delete;
+    PollRunLoop& operator=(const PollRunLoop&) = delete;
+
+    [[nodiscard]] TimePoint now() const override { return ContinuousClock::now(); }
+    void post(std::function<void()> work) override;
+    [[nodiscard]] Cancellable scheduleAt(TimePoint when, std::function<void()> work) override;
+    [[nodiscard]] Cancellable scheduleRepeating(Duration interval, std::function<void()> work) override;
+    [[nodiscard]] Cancellable watch(int fd, unsigned events, std::function<void(unsigned)> ready) override;
+
+    // Runs until stop(). Returns at once if stop() came first.
+    void run();
+    // Runs until stop() or until `deadline`, whichever is first.
+    void runUntil(TimePoint deadline);
+    // Safe from any thread and from signal-free contexts.
+    void stop();
+
+private:
+    void iterate(TimePoint deadline);
+    void wake();
+
+    std::shared_ptr<TimerQueue> timers_ = std::make_shared<TimerQueue>();
+    std::shared_ptr<WatchRegistry> watches_ = std::make_shared<WatchRegistry>();
+    int wakeFd_ = -1;
+    PostQueue posted_;
+    std::atomic<bool> stopRequested_{false};
+};
+
+}  // namespace lidora::vmac

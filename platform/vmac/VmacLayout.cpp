@@ -1,0 +1,112 @@
+#include "vmac/VmacLayout.h"
+
+#include <signal.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+namespace lidora::vmac {
+
+namespace {
+
+std::filesystem::path systemVersionFile(const VmacPaths& paths) {
+    return paths.root() / "System" / "Library" / "CoreServices" / "SystemVersion.json";
+}
+
+Expected<void, std::string> linkTool(const std::filesystem::path& link, const std::filesystem::path& target) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(link, error) == target) {
+        return {};
+    }
+    std::filesystem::remove(link, error);
+    std::filesystem::create_symlink(target, link, error);
+    if (error && !std::filesystem::exists(link)) {
+        return unexpected("cannot link " + link.string() + ": " + error.message());
+    }
+    return {};
+}
+
+}  // namespace
+
+std::filesystem::path executableDirectory() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::current_path() : self.parent_path();
+}
+
+Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::filesystem::path& toolsDirectory) {
+    const auto& root = paths.root();
+    for (const auto& shared : {root / "Users", root / "var" / "db" / "diagnostics", root / "var" / "run"}) {
+        if (!makeSharedDirectory(shared)) {
+            return unexpected("cannot create " + shared.string() + ": " + std::strerror(errno));
+        }
+    }
+    for (const auto& dir :
+         {root / "usr" / "bin", root / "Applications", root / "var" / "root" / "Library" / "Preferences",
+          systemVersionFile(paths).parent_path()}) {
+        if (!makeDirectories(dir)) {
+            return unexpected("cannot create " + dir.string() + ": " + std::strerror(errno));
+        }
+    }
+    if (auto linked = linkTool(root / "usr" / "bin" / "defaults", toolsDirectory / "defaults"); !linked) {
+        return linked;
+    }
+    if (auto linked = linkTool(root / "usr" / "bin" / "killall", "/usr/bin/killall"); !linked) {
+        return linked;
+    }
+    if (!std::filesystem::exists(systemVersionFile(paths))) {
+        const SystemVersion version;
+        const nlohmann::json json = {{"ProductName", version.productName},
+                                     {"ProductVersion", version.productVersion},
+                                     {"ProductBuildVersion", version.buildVersion}};
+        auto temporary = systemVersionFile(paths);
+        temporary += ".tmp";
+        {
+            std::ofstream out(temporary);
+            out << json.dump(2) << '\n';
+            if (!out) {
+                return unexpected("cannot write " + temporary.string());
+            }
+        }
+        std::error_code error;
+        std::filesystem::rename(temporary, systemVersionFile(paths), error);
+        if (error) {
+            return unexpected("cannot write " + systemVersionFile(paths).string() + ": " + error.message());
+        }
+    }
+    return {};
+}
+
+SystemVersion readSystemVersion(const VmacPaths& paths) {
+    SystemVersion version;
+    std::ifstream in(systemVersionFile(paths));
+    const auto json = nlohmann::json::parse(in, nullptr, false);
+    if (json.is_object()) {
+        version.productName = json.value("ProductName", version.productName);
+        version.productVersion = json.value("ProductVersion", version.productVersion);
+        version.buildVersion = json.value("ProductBuildVersion", version.buildVersion);
+    }
+    return version;
+}
+
+std::vector<RunningProcess> runningProcesses(const VmacPaths& paths) {
+    std::vector<RunningProcess> result;
+    std::error_code error;
+    const auto dir = paths.runDirectory() / "vmac";
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        if (entry.path().extension() != ".pid") {
+            continue;
+        }
+        std::ifstream in(entry.path());
+        long pid = 0;
+        if (in >> pid && pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
+            result.push_back(RunningProcess{entry.path().stem().string(), pid});
+        }
+    }
+    return result;
+}
+
+}  // namespace lidora::vmac

@@ -1,0 +1,220 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ProcessRunner.h"
+#include "TempDir.h"
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace lidora {
+namespace {
+
+class DefaultsCommand : public ::testing::Test {
+protected:
+    testing::ProcessResult defaults(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), DEFAULTS_BIN);
+        return testing::runProcess(arguments, {{"VMAC_ROOT", root.path().string()}});
+    }
+    // Runs a command that must succeed, returning what it printed.
+    std::string ok(std::vector<std::string> arguments) {
+        const auto result = defaults(std::move(arguments));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_THAT(result.err, IsEmpty());
+        return result.out;
+    }
+    [[nodiscard]] std::filesystem::path preferences() const {
+        // The tests run as root, whose home on the virtual Mac is var/root.
+        return root.path() / "var" / "root" / "Library" / "Preferences";
+    }
+    [[nodiscard]] std::string fileText(const std::string& domain) const {
+        std::ifstream in(preferences() / (domain + ".json"));
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    testing::TempDir root;
+};
+
+TEST_F(DefaultsCommand, WritesTypedValuesAndReadsThemBackLikeMacOS) {
+    ok({"write", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping",
+        "<array><array><real>0</real><real>0</real></array><array><real>1</real><real>500</real></array></array>"});
+    EXPECT_EQ(ok({"read", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping"}),
+              "(\n        (\n        0,\n        0\n    ),\n        (\n        1,\n        500\n    )\n)\n");
+    EXPECT_EQ(ok({"read-type", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping"}), "Type is array\n");
+
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+        {{"-int", "42"}, "42\n", "Type is integer\n"},
+        {{"-integer", "-7"}, "-7\n", "Type is integer\n"},
+        {{"-float", "70.22222"}, "70.22222\n", "Type is float\n"},
+        {{"-float", "1"}, "1\n", "Type is float\n"},
+        {{"-bool", "YES"}, "1\n", "Type is boolean\n"},
+        {{"-boolean", "false"}, "0\n", "Type is boolean\n"},
+        {{"-string", "-int"}, "-int\n", "Type is string\n"},
+        {{"plain text"}, "plain text\n", "Type is string\n"},
+        {{"-array"}, "(\n)\n", "Type is array\n"},
+        {{"-array", "a b", "-int", "2", "<real>0.5</real>"},
+         "(\n    \"a b\",\n    2,\n    \"0.5\"\n)\n",
+         "Type is array\n"},
+        {{"-dict", "k", "v", "n", "-float", "0.5"}, "{\n    k = v;\n    n = \"0.5\";\n}\n", "Type is dictionary\n"},
+        {{"(one, \"two words\")"}, "(\n    one,\n    \"two words\"\n)\n", "Type is array\n"},
+        {{"{ a = 1; }"}, "{\n    a = 1;\n}\n", "Type is dictionary\n"},
+    };
+    for (const auto& [value, printed, type] : cases) {
+        std::vector<std::string> command{"write", "com.example", "key"};
+        command.insert(command.end(), value.begin(), value.end());
+        ok(command);
+        EXPECT_EQ(ok({"read", "com.example", "key"}), printed) << value.front();
+        EXPECT_EQ(ok({"read-type", "com.example", "key"}), type) << value.front();
+    }
+}
+
+TEST_F(DefaultsCommand, ArrayAddAndDictAddExtendExistingValues) {
+    ok({"write", "com.example", "list", "-array-add", "a"});
+    ok({"write", "com.example", "list", "-array-add", "b", "-int", "3"});
+    EXPECT_EQ(ok({"read", "com.example", "list"}), "(\n    a,\n    b,\n    3\n)\n");
+    ok({"write", "com.example", "map", "-dict", "a", "1"});
+    ok({"write", "com.example", "map", "-dict-add", "b", "-bool", "yes"});
+    EXPECT_EQ(ok({"read", "com.example", "map"}), "{\n    a = 1;\n    b = 1;\n}\n");
+
+    ok({"write", "com.example", "scalar", "-int", "1"});
+    const std::string before = fileText("com.example");
+    const auto refused = defaults({"write", "com.example", "scalar", "-array-add", "x"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("is not an array"));
+    EXPECT_EQ(fileText("com.example"), before);
+}
+
+TEST_F(DefaultsCommand, ReadsWholeDomainsAndListsThem) {
+    ok({"write", "com.b", "z", "-int", "1"});
+    ok({"write", "com.b", "a", "text"});
+    ok({"write", "com.a", "k", "v"});
+    EXPECT_EQ(ok({"read", "com.b"}), "{\n    a = text;\n    z = 1;\n}\n");
+    EXPECT_EQ(ok({"domains"}), "com.a, com.b\n");
+}
+
+TEST_F(DefaultsCommand, MissingKeysAndDomainsAreReportedExactly) {
+    const auto noDomain = defaults({"read", "com.none"});
+    EXPECT_EQ(noDomain.status, 1);
+    EXPECT_EQ(noDomain.err, "Domain com.none does not exist\n");
+    EXPECT_THAT(noDomain.out, IsEmpty());
+
+    for (const char* verb : {"read", "read-type", "delete"}) {
+        const auto noPair = defaults({verb, "com.none", "key"});
+        EXPECT_EQ(noPair.status, 1) << verb;
+        EXPECT_EQ(noPair.err, "The domain/default pair of (com.none, key) does not exist\n") << verb;
+    }
+    ok({"write", "com.some", "key", "v"});
+    EXPECT_EQ(defaults({"read", "com.some", "other"}).err,
+              "The domain/default pair of (com.some, other) does not exist\n");
+
+    const auto noDomainToDelete = defaults({"delete", "com.none"});
+    EXPECT_EQ(noDomainToDelete.status, 1);
+    EXPECT_EQ(noDomainToDelete.err, "Domain (com.none) not found.\nDefaults have not been changed.\n");
+}
+
+TEST_F(DefaultsCommand, DeletesKeysAndDomains) {
+    ok({"write", "com.example", "a", "1"});
+    ok({"write", "com.example", "b", "2"});
+    ok({"delete", "com.example", "a"});
+    EXPECT_EQ(ok({"read", "com.example"}), "{\n    b = 2;\n}\n");
+    ok({"delete", "com.example"});
+    EXPECT_EQ(defaults({"read", "com.example"}).status, 1);
+    EXPECT_EQ(ok({"domains"}), "\n");
+}
+
+TEST_F(DefaultsCommand, BadInputFailsClearlyAndWritesNothing) {
+    ok({"write", "com.example", "kept", "-int", "5"});
+    const std::string before = fileText("com.example");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"write", "com.example", "n", "-int", "5.5"}, "\"5.5\" is not an integer"},
+        {{"write", "com.example", "n", "-int", "99999999999999999999"}, "out of the 64-bit integer range"},
+        {{"write", "com.example", "n", "-int", ""}, "is not an integer"},
+        {{"write", "com.example", "n", "-float", "inf"}, "not a finite number"},
+        {{"write", "com.example", "n", "-float", "1e999"}, "out of range"},
+        {{"write", "com.example", "n", "-bool", "maybe"}, "is not a Boolean"},
+        {{"write", "com.example", "n", "-int"}, "-int needs a value"},
+        {{"write", "com.example", "n", "-string", "a", "b"}, "unexpected argument \"b\""},
+        {{"write", "com.example", "n", "-dict", "k"}, "key \"k\" has no value"},
+        {{"write", "com.example", "n", "<array><integer>x</integer></array>"}, "line 1, column 17"},
+        {{"write", "com.example", "n", "(a, b"}, "the array is not closed"},
+        {{"write", "com.example", "n", "bad\xFF"}, "UTF-8"},
+        {{"write", "com.example", "n"}, "write takes a domain, a key and a value"},
+        {{"write", "../escape", "n", "v"}, "starts with '.'"},
+        {{"write", "a/b", "n", "v"}, "contains '/'"},
+        {{"read", ""}, "the domain name is empty"},
+    };
+    for (const auto& [command, error] : cases) {
+        const auto result = defaults(command);
+        EXPECT_EQ(result.status, 1) << error;
+        EXPECT_THAT(result.err, HasSubstr(error));
+        EXPECT_THAT(result.out, IsEmpty());
+    }
+    EXPECT_EQ(fileText("com.example"), before);
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "a"));
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "var" / "root" / "Library" / "escape.json"));
+}
+
+TEST_F(DefaultsCommand, CorruptDomainIsKeptAsideOnWrite) {
+    std::filesystem::create_directories(preferences());
+    std::ofstream(preferences() / "com.example.json") << "garbage";
+    const auto read = defaults({"read", "com.example", "a"});
+    EXPECT_EQ(read.status, 1);
+    EXPECT_THAT(read.err, HasSubstr("is not a preferences domain"));
+
+    const auto written = defaults({"write", "com.example", "a", "-int", "1"});
+    EXPECT_EQ(written.status, 0);
+    EXPECT_THAT(written.err, HasSubstr("aside as " + (preferences() / "com.example.json.corrupt-").string()));
+    EXPECT_EQ(ok({"read", "com.example", "a"}), "1\n");
+}
+
+TEST_F(DefaultsCommand, UnprivilegedUserWritesIntoItsOwnHomeUnderSharedUsers) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run as another user";
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    std::filesystem::permissions(root.path(), std::filesystem::perms(0777));  // so the user can add Users
+    const std::string variable = "VMAC_ROOT=" + root.path().string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        char* const argv[] = {const_cast<char*>(DEFAULTS_BIN),  const_cast<char*>("write"),
+                              const_cast<char*>("com.example"), const_cast<char*>("a"),
+                              const_cast<char*>("1"),           nullptr};
+        char* const envp[] = {const_cast<char*>(variable.c_str()), nullptr};
+        if (::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0) {
+            ::execve(DEFAULTS_BIN, argv, envp);
+        }
+        ::_exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(
+        std::filesystem::exists(root.path() / "Users" / "nobody" / "Library" / "Preferences" / "com.example.json"));
+    EXPECT_EQ(std::filesystem::status(root.path() / "Users").permissions(), std::filesystem::perms(01777));
+    EXPECT_FALSE(std::filesystem::exists(preferences()));
+}
+
+TEST_F(DefaultsCommand, UsageGoesToStderrExceptWhenAskedFor) {
+    const auto help = defaults({"help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("usage"));
+    for (const auto& command : std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"read"}, {"domains", "x"}}) {
+        const auto result = defaults(command);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.err, HasSubstr("usage"));
+        EXPECT_THAT(result.out, IsEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace lidora

@@ -1,0 +1,114 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+
+#include "PrintValue.h"
+#include "TempDir.h"
+#include "prefs/FileUserDefaults.h"
+
+using ::testing::HasSubstr;
+
+namespace lidora::vmac {
+namespace {
+
+constexpr const char* kBundle = "com.zelquin.lidora";
+
+class FileUserDefaultsTest : public ::testing::Test {
+protected:
+    [[nodiscard]] PreferencesDirectory directory() const {
+        return PreferencesDirectory(temp.path() / "Library" / "Preferences");
+    }
+    testing::TempDir temp;
+    FileUserDefaults defaults{directory(), kBundle};
+};
+
+TEST_F(FileUserDefaultsTest, StandardIsTheBundleDomainAndSeesOtherWriters) {
+    auto standard = defaults.standard();
+    ASSERT_TRUE(standard->set("brightness", 0.75));
+    EXPECT_TRUE(std::filesystem::exists(temp.path() / "Library" / "Preferences" / "com.zelquin.lidora.json"));
+
+    FileUserDefaults other(directory(), kBundle);
+    EXPECT_EQ(other.standard()->number("brightness"), 0.75);
+    ASSERT_TRUE(other.standard()->set("brightness", 0.25));
+    EXPECT_EQ(standard->number("brightness"), 0.25);
+    ASSERT_TRUE(other.standard()->remove("brightness"));
+    EXPECT_FALSE(standard->object("brightness"));
+    EXPECT_EQ(defaults.standard(), standard);
+}
+
+TEST_F(FileUserDefaultsTest, SuitesOpenOnlyUnderAUsableDistinctName) {
+    auto suite = defaults.suite("group.com.zelquin.shared");
+    ASSERT_TRUE(suite);
+    ASSERT_TRUE(suite->set("enabled", true));
+    EXPECT_EQ(defaults.suite("group.com.zelquin.shared")->boolean("enabled"), true);
+    EXPECT_FALSE(defaults.standard()->object("enabled"));
+
+    EXPECT_FALSE(defaults.suite(kBundle)) << "macOS refuses a suite named after the app itself";
+    EXPECT_FALSE(defaults.suite("../escape"));
+    EXPECT_FALSE(defaults.suite(""));
+    EXPECT_EQ(suiteOrStandard(defaults, kBundle), defaults.standard());
+
+    std::ofstream(temp.path() / "blocked") << "a file, not a folder";
+    FileUserDefaults blocked(PreferencesDirectory(temp.path() / "blocked" / "Preferences"), kBundle);
+    EXPECT_FALSE(blocked.suite("group.com.zelquin.shared"));
+}
+
+TEST_F(FileUserDefaultsTest, InvalidBundleIdentifierStillGivesStandardDefaultsThatRefuseWrites) {
+    FileUserDefaults invalid(directory(), "../bad");
+    ASSERT_TRUE(invalid.standard());
+    EXPECT_FALSE(invalid.standard()->object("anything"));
+    const auto written = invalid.standard()->set("a", 1);
+    ASSERT_FALSE(written);
+    EXPECT_THAT(written.error(), HasSubstr("starts with '.'"));
+}
+
+TEST_F(FileUserDefaultsTest, ObserversHearEverySuccessfulChangeThroughAnyDomain) {
+    int changes = 0;
+    auto subscription = defaults.observeChanges([&] { ++changes; });
+    auto suite = defaults.suite("group.shared");
+    ASSERT_TRUE(defaults.standard()->set("a", 1));
+    ASSERT_TRUE(suite->set("b", 2));
+    ASSERT_TRUE(suite->remove("b"));
+    EXPECT_EQ(changes, 3);
+
+    ASSERT_FALSE(suite->set("c", "\xFF"));
+    EXPECT_EQ(changes, 3) << "a failed write changes nothing";
+
+    subscription.cancel();
+    ASSERT_TRUE(defaults.standard()->set("a", 2));
+    EXPECT_EQ(changes, 3);
+}
+
+TEST_F(FileUserDefaultsTest, ObserversMayUnsubscribeWhileBeingNotified) {
+    int first = 0;
+    int second = 0;
+    std::optional<Subscription> secondSubscription;
+    std::optional<Subscription> firstSubscription = defaults.observeChanges([&] {
+        ++first;
+        firstSubscription.reset();   // itself
+        secondSubscription.reset();  // one not yet called
+    });
+    secondSubscription = defaults.observeChanges([&] { ++second; });
+
+    ASSERT_TRUE(defaults.standard()->set("a", 1));
+    ASSERT_TRUE(defaults.standard()->set("a", 2));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 0);
+}
+
+TEST_F(FileUserDefaultsTest, HandlesMayOutliveTheProvider) {
+    std::shared_ptr<UserDefaults> suite;
+    Subscription subscription;
+    {
+        FileUserDefaults shortLived(directory(), kBundle);
+        suite = shortLived.suite("group.shared");
+        subscription = shortLived.observeChanges([] { FAIL() << "the provider is gone"; });
+    }
+    EXPECT_TRUE(suite->set("a", 1));
+    subscription.cancel();
+}
+
+}  // namespace
+}  // namespace lidora::vmac

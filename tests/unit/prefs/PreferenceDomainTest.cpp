@@ -1,0 +1,277 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "PrintValue.h"
+#include "TempDir.h"
+#include "prefs/PreferenceStore.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace lidora::vmac {
+namespace {
+
+const PreferenceDictionary kSentinel{{"sentinel", 1}};
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeText(const std::filesystem::path& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class PreferenceDomainTest : public ::testing::Test {
+protected:
+    PreferenceDomain open(const std::string& name = "com.example.app") {
+        auto domain = PreferenceDomain::open(PreferencesDirectory(folder()), name,
+                                             [this](const std::string& warning) { warnings.push_back(warning); });
+        EXPECT_TRUE(domain) << name;
+        return std::move(domain).value();
+    }
+    [[nodiscard]] std::filesystem::path folder() const { return temp.path() / "Library" / "Preferences"; }
+
+    testing::TempDir temp;
+    std::vector<std::string> warnings;
+};
+
+TEST_F(PreferenceDomainTest, EveryTypeReadsBackAsWritten) {
+    auto domain = open();
+    const PreferenceDictionary values{
+        {"bool", true},
+        {"int", std::int64_t{-9007199254740993}},
+        {"wholeDouble", 1.0},
+        {"double", 70.22222},
+        {"tiny", std::numeric_limits<double>::denorm_min()},
+        {"string", "caf\xC3\xA9 \"quoted\"\n"},
+        {"empty", PreferenceArray{}},
+        {"table", PreferenceArray{PreferenceArray{0.0, 0.5}, PreferenceArray{1, 500}}},
+        {"dict", PreferenceDictionary{{"nested", PreferenceDictionary{{"deep", false}}}}},
+    };
+    for (const auto& [key, value] : values) {
+        ASSERT_TRUE(domain.set(key, value)) << key;
+    }
+    // A second handle reads the file afresh, as another process would.
+    const auto loaded = open().load();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(*loaded, values);
+    EXPECT_TRUE(open().get("wholeDouble")->isDouble());
+    EXPECT_TRUE(open().get("table")->asArray()->at(1).asArray()->at(0).isInteger());
+    EXPECT_THAT(readText(domain.file()), HasSubstr("\"wholeDouble\": 1.0"));
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(PreferenceDomainTest, ReadsSeeOtherWritersAndRemoveReportsWhatWasThere) {
+    auto reader = open();
+    auto writer = open();
+    EXPECT_FALSE(reader.exists());
+    EXPECT_FALSE(reader.get("volume"));
+    ASSERT_TRUE(writer.set("volume", 3));
+    EXPECT_EQ(reader.get("volume"), PreferenceValue(3));
+    ASSERT_TRUE(writer.set("volume", 4));
+    EXPECT_EQ(reader.get("volume"), PreferenceValue(4));
+    EXPECT_EQ(reader.remove("volume").value_or(false), true);
+    EXPECT_EQ(writer.remove("volume").value_or(true), false);
+    EXPECT_FALSE(writer.get("volume"));
+    EXPECT_TRUE(reader.exists());  // an emptied domain stays, as on macOS
+}
+
+TEST_F(PreferenceDomainTest, NothingIsCreatedUntilSomethingIsWritten) {
+    auto domain = open();
+    EXPECT_EQ(domain.remove("missing").value_or(true), false);
+    EXPECT_EQ(domain.erase().value_or(true), false);
+    EXPECT_FALSE(std::filesystem::exists(folder()));
+    const auto wrote = domain.update([](PreferenceDictionary&) -> Expected<bool, std::string> { return false; });
+    EXPECT_EQ(wrote.value_or(true), false);
+    EXPECT_FALSE(domain.exists());
+}
+
+TEST_F(PreferenceDomainTest, FailedChangesLeaveTheFileAsItWas) {
+    auto domain = open();
+    ASSERT_TRUE(domain.set("kept", "yes"));
+    const std::string before = readText(domain.file());
+
+    const auto refused = domain.update([](PreferenceDictionary& values) -> Expected<bool, std::string> {
+        values.clear();
+        return unexpected(std::string("no thanks"));
+    });
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "no thanks");
+
+    const auto notANumber = domain.set("x", std::nan(""));
+    ASSERT_FALSE(notANumber);
+    EXPECT_THAT(notANumber.error(), HasSubstr("not finite"));
+    const auto notUtf8 = domain.set("x", "\xFF\xFE");
+    ASSERT_FALSE(notUtf8);
+    EXPECT_THAT(notUtf8.error(), HasSubstr("UTF-8"));
+    PreferenceValue deep = 1;
+    for (int i = 0; i < 65; ++i) {
+        deep = PreferenceArray{deep};
+    }
+    EXPECT_FALSE(domain.set("x", deep));
+
+    EXPECT_EQ(readText(domain.file()), before);
+    EXPECT_THAT(filesIn(folder()), ElementsAre("com.example.app.json", "com.example.app.json.lock"));
+}
+
+TEST_F(PreferenceDomainTest, CorruptFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
+    std::filesystem::create_directories(folder());
+    auto domain = open();
+    writeText(domain.file(), "{ not json");
+    EXPECT_EQ(domain.load().value_or(kSentinel), PreferenceDictionary{});
+    EXPECT_FALSE(domain.get("anything"));
+    ASSERT_EQ(warnings.size(), 1U) << "each bad version of the file is reported once";
+    EXPECT_THAT(warnings[0], HasSubstr("is not a preferences domain (it is not JSON)"));
+
+    // Removing a key that is not there writes nothing, so the file stays.
+    EXPECT_EQ(domain.remove("anything").value_or(true), false);
+    EXPECT_EQ(readText(domain.file()), "{ not json");
+
+    ASSERT_TRUE(domain.set("fresh", 1));
+    EXPECT_EQ(domain.load().value_or(kSentinel), (PreferenceDictionary{{"fresh", 1}}));
+    ASSERT_EQ(warnings.size(), 2U);
+    EXPECT_THAT(warnings[1], StartsWith("kept " + domain.file().string() + " aside as "));
+    std::filesystem::path aside;
+    for (const auto& name : filesIn(folder())) {
+        if (name.starts_with("com.example.app.json.corrupt-")) {
+            aside = folder() / name;
+        }
+    }
+    ASSERT_FALSE(aside.empty());
+    EXPECT_EQ(readText(aside), "{ not json");
+}
+
+TEST_F(PreferenceDomainTest, ForeignJsonIsNotADomainEither) {
+    std::filesystem::create_directories(folder());
+    auto domain = open();
+    const char* foreign[] = {"[1, 2]", "\"some text\"", "{\"a\": null}", "{\"a\": 18446744073709551615}", ""};
+    for (const char* text : foreign) {
+        writeText(domain.file(), text);
+        EXPECT_EQ(domain.load().value_or(kSentinel), PreferenceDictionary{}) << text;
+    }
+    // Deep nesting from another writer must not exhaust the stack either.
+    writeText(domain.file(), "{\"a\": " + std::string(100'000, '[') + std::string(100'000, ']') + "}");
+    EXPECT_EQ(domain.load().value_or(kSentinel), PreferenceDictionary{});
+    EXPECT_EQ(warnings.size(), std::size(foreign) + 1);
+}
+
+TEST_F(PreferenceDomainTest, SomethingElseInPlaceOfTheFileIsAnErrorAndStays) {
+    auto domain = open();
+    std::filesystem::create_directories(domain.file());
+    const auto loaded = domain.load();
+    ASSERT_FALSE(loaded);
+    EXPECT_THAT(loaded.error(), HasSubstr("is not a regular file"));
+    EXPECT_FALSE(domain.set("a", 1));
+    EXPECT_TRUE(std::filesystem::is_directory(domain.file()));
+
+    // A file where the folder should be.
+    std::filesystem::remove_all(temp.path() / "Library");
+    writeText(temp.path() / "Library", "in the way");
+    const auto blocked = open().set("a", 1);
+    ASSERT_FALSE(blocked);
+    EXPECT_THAT(blocked.error(), HasSubstr("cannot create folder"));
+    EXPECT_EQ(readText(temp.path() / "Library"), "in the way");
+}
+
+TEST_F(PreferenceDomainTest, LeftoverTemporaryFileOfAKilledWriterIsReused) {
+    std::filesystem::create_directories(folder());
+    auto domain = open();
+    writeText(folder() / "com.example.app.json.tmp", "half a wri");
+    ASSERT_TRUE(domain.set("a", 1));
+    EXPECT_THAT(filesIn(folder()), ElementsAre("com.example.app.json", "com.example.app.json.lock"));
+}
+
+TEST_F(PreferenceDomainTest, FilesAreReadableByOthersWhateverTheUmask) {
+    const mode_t previous = ::umask(077);
+    auto domain = open();
+    const bool written = domain.set("a", 1).has_value();
+    ::umask(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(std::filesystem::status(domain.file()).permissions(), std::filesystem::perms(0644));
+}
+
+TEST_F(PreferenceDomainTest, ConcurrentWritersOfDifferentKeysLoseNothing) {
+    constexpr int kWriters = 4;
+    constexpr int kKeys = 25;
+    std::vector<std::thread> writers;
+    writers.reserve(kWriters);
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([this, w] {
+            auto domain = open();
+            for (int k = 0; k < kKeys; ++k) {
+                EXPECT_TRUE(domain.set("w" + std::to_string(w) + "k" + std::to_string(k), k));
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(open().load().value_or(kSentinel).size(), static_cast<std::size_t>(kWriters * kKeys));
+}
+
+TEST(DomainNames, UnsafeNamesAreRefused) {
+    const std::vector<std::string> unsafe{"",
+                                          ".",
+                                          "..",
+                                          ".hidden",
+                                          "a/b",
+                                          "../up",
+                                          std::string("nul\0x", 5),
+                                          "tab\tname",
+                                          std::string("del\x7F") + "ete",
+                                          std::string(201, 'a')};
+    for (const auto& name : unsafe) {
+        EXPECT_FALSE(validateDomainName(name)) << name;
+    }
+    const std::vector<std::string> safe{"com.apple.CoreBrightness", "a", "with space", "caf\xC3\xA9",
+                                        std::string(200, 'a')};
+    for (const auto& name : safe) {
+        EXPECT_TRUE(validateDomainName(name)) << name;
+    }
+    EXPECT_FALSE(PreferenceDomain::open(PreferencesDirectory("/tmp"), "../etc/passwd"));
+}
+
+TEST_F(PreferenceDomainTest, ListingShowsOnlyDomains) {
+    ASSERT_TRUE(open("b.second").set("a", 1));
+    ASSERT_TRUE(open("a.first").set("a", 1));
+    writeText(folder() / "b.second.json.corrupt-1", "");
+    writeText(folder() / ".hidden.json", "{}");
+    writeText(folder() / "notes.txt", "");
+    std::filesystem::create_directories(folder() / "folder.json");
+    EXPECT_THAT(listDomains(folder()).value_or(std::vector<std::string>{}), ElementsAre("a.first", "b.second"));
+    EXPECT_TRUE(listDomains(temp.path() / "missing").value_or(std::vector<std::string>{"x"}).empty());
+}
+
+TEST(PreferencesDirectoryCreate, MakesTheSharedParentWritableForEveryone) {
+    testing::TempDir temp;
+    const PreferencesDirectory directory(temp.path() / "Users" / "someone" / "Library" / "Preferences",
+                                         temp.path() / "Users");
+    ASSERT_TRUE(directory.create());
+    EXPECT_TRUE(std::filesystem::is_directory(directory.path()));
+    EXPECT_EQ(std::filesystem::status(temp.path() / "Users").permissions() & std::filesystem::perms::mask,
+              std::filesystem::perms(01777));
+}
+
+}  // namespace
+}  // namespace lidora::vmac

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <ostream>
+
+#include "prefs/PlistText.h"
+#include "prefs/PreferenceValue.h"
+
+namespace lidora {
+
+// Lets failing expectations show values the way `defaults read` does.
+inline void PrintTo(const PreferenceValue& value, std::ostream* out) {
+    *out << value.typeName() << ' ' << vmac::formatPlistText(value);
+}
+
+}  // namespace lidora
