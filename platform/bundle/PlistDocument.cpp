@@ -1,0 +1,114 @@
+#include "bundle/PlistDocument.h"
+
+#include <cctype>
+
+#include "prefs/ParseSupport.h"
+#include "prefs/XmlPlist.h"
+
+namespace lidora::vmac {
+
+namespace {
+
+class Prolog {
+public:
+    explicit Prolog(std::string_view text) : text_(text) {}
+
+    // Offsets of what lies between <plist …> and </plist>.
+    Expected<std::pair<std::size_t, std::size_t>, std::string> locateBody() {
+        if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
+            pos_ = 3;
+        }
+        if (startsWith("<?xml")) {
+            if (!skipPast("?>")) {
+                return error("the XML declaration is not closed");
+            }
+        }
+        if (!skipMisc()) {
+            return error("a comment is not closed");
+        }
+        if (startsWith("<!DOCTYPE")) {
+            const auto end = text_.find('>', pos_);
+            // An internal subset could declare entities; property lists never need one.
+            if (end == std::string_view::npos || text_.substr(pos_, end - pos_).find('[') != std::string_view::npos) {
+                return error("unsupported DOCTYPE");
+            }
+            pos_ = end + 1;
+        }
+        if (!skipMisc()) {
+            return error("a comment is not closed");
+        }
+        if (!startsWith("<plist") || pos_ + 6 >= text_.size() ||
+            (std::string_view(">/").find(text_[pos_ + 6]) == std::string_view::npos &&
+             std::isspace(static_cast<unsigned char>(text_[pos_ + 6])) == 0)) {
+            return error("expected <plist>");
+        }
+        const auto open = text_.find('>', pos_);
+        if (open == std::string_view::npos || text_[open - 1] == '/') {
+            return error("the <plist> element is empty or not closed");
+        }
+        const auto body = open + 1;
+        const auto close = text_.rfind("</plist>");
+        if (close == std::string_view::npos || close < body) {
+            return error("</plist> is missing");
+        }
+        pos_ = close + 8;
+        if (!skipMisc() || pos_ != text_.size()) {
+            return error("unexpected text after </plist>");
+        }
+        return std::make_pair(body, close);
+    }
+
+private:
+    [[nodiscard]] bool startsWith(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
+
+    bool skipPast(std::string_view end) {
+        const auto found = text_.find(end, pos_);
+        if (found == std::string_view::npos) {
+            return false;
+        }
+        pos_ = found + end.size();
+        return true;
+    }
+
+    // White space and comments; false when a comment does not end.
+    bool skipMisc() {
+        for (;;) {
+            while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_])) != 0) {
+                ++pos_;
+            }
+            if (!startsWith("<!--")) {
+                return true;
+            }
+            if (!skipPast("-->")) {
+                return false;
+            }
+        }
+    }
+
+    Unexpected<std::string> error(std::string_view message) const {
+        return unexpected(positionedError(text_, pos_, message));
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+Expected<PreferenceValue, std::string> parseXmlPlistDocument(std::string_view text) {
+    const auto body = Prolog(text).locateBody();
+    if (!body) {
+        return unexpected(body.error());
+    }
+    // The element parser sees the body in place, everything else blanked,
+    // so that its line and column numbers are the document's.
+    std::string blanked(text);
+    for (std::size_t i = 0; i < blanked.size(); ++i) {
+        if ((i < body->first || i >= body->second) && blanked[i] != '\n') {
+            blanked[i] = ' ';
+        }
+    }
+    return parseXmlPlistFragment(blanked);
+}
+
+}  // namespace lidora::vmac
