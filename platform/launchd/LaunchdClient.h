@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "runtime/Expected.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// The control protocol: one JSON object a line each way, a reply for every
+// request, in order.
+//
+//   {"command":"load","plist":"/abs/x.plist"}   → {"ok":true,"label":"…"}
+//   {"command":"unload","job":"label or /abs/x.plist"} → {"ok":true,"label":"…"}
+//   {"command":"list"}  → {"ok":true,"pid":N,"jobs":[{"label","plist","pid","status"}]}
+//   {"command":"shutdown"} → {"ok":true,"pid":N}
+//
+// Failures answer {"ok":false,"error":"…"}. "pid" and "status" of a job are
+// null while it has none.
+struct LaunchdError {
+    bool notRunning = false;
+    std::string message;
+};
+
+// Sends one request and waits for its reply. Replies with "ok": false come
+// back as errors with launchd's message.
+Expected<nlohmann::json, LaunchdError> requestLaunchd(const VmacPaths& paths, const nlohmann::json& request,
+                                                      std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+}  // namespace lidora::vmac

@@ -1,0 +1,285 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "ProcessRunner.h"
+#include "TempDir.h"
+
+using ::testing::HasSubstr;
+using namespace std::chrono_literals;
+
+namespace lidora {
+namespace {
+
+bool alive(long pid) {
+    if (::kill(static_cast<pid_t>(pid), 0) != 0) {
+        return false;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(") ");
+    return close == std::string::npos || line.substr(close + 2, 1) != "Z";
+}
+
+// Polls until `done` holds or the bound passes; the bound only keeps a
+// broken build from hanging.
+template <typename Predicate>
+bool eventually(Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return done();
+}
+
+struct Call {
+    bool connected = false;
+    bool hung = false;
+    std::string answer;
+    [[nodiscard]] long pid() const { return answer.rfind("pid ", 0) == 0 ? std::stol(answer.substr(4)) : 0; }
+};
+
+class Launchd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Lets the unprivileged client of one case reach the sockets inside.
+        std::filesystem::permissions(root.path(),
+                                     std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                         std::filesystem::perms::others_exec);
+        const auto booted = vmac({"boot"});
+        ASSERT_EQ(booted.status, 0) << booted.err;
+    }
+
+    // Whatever happened, no process of this virtual Mac outlives the test.
+    void TearDown() override {
+        const auto stopped = vmac({"shutdown"});
+        EXPECT_EQ(stopped.status, 0) << stopped.err;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(root.path() / "var/run/vmac", error)) {
+            std::ifstream in(entry.path());
+            long pid = 0;
+            if (in >> pid && pid > 0 && alive(pid)) {
+                ADD_FAILURE() << entry.path() << " still runs";
+                ::kill(static_cast<pid_t>(pid), SIGKILL);
+            }
+        }
+    }
+
+    testing::ProcessResult vmac(std::vector<std::string> arguments, std::vector<std::string> prefix = {}) {
+        arguments.insert(arguments.begin(), VMAC_BIN);
+        arguments.insert(arguments.begin(), prefix.begin(), prefix.end());
+        return testing::runProcess(arguments, {{"VMAC_ROOT", root.path().string()}});
+    }
+
+    std::filesystem::path plist(const std::string& label, const std::vector<std::string>& daemonArguments,
+                                const std::string& extraKeys = "") {
+        auto path = root.path() / (label + ".plist");
+        std::ofstream out(path);
+        out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n<dict>\n"
+            << "  <key>Label</key><string>" << label << "</string>\n"
+            << "  <key>Program</key><string>" << TEST_DAEMON << "</string>\n"
+            << "  <key>ProgramArguments</key><array><string>activated-daemon</string>";
+        for (const auto& argument : daemonArguments) {
+            out << "<string>" << argument << "</string>";
+        }
+        out << "</array>\n"
+            << "  <key>MachServices</key><dict><key>" << label << "</key><true/></dict>\n"
+            << extraKeys << "</dict>\n</plist>\n";
+        return path;
+    }
+
+    std::filesystem::path service(const std::string& name) const { return root.path() / "var/run/mach" / name; }
+
+    void load(const std::filesystem::path& plistPath) {
+        const auto loaded = vmac({"launchctl", "load", plistPath.string()});
+        ASSERT_EQ(loaded.status, 0) << loaded.err;
+    }
+
+    Call call(const std::string& name) const {
+        Call result;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, service(name).c_str(), sizeof address.sun_path - 1);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            result.connected = true;
+            const timeval bound{20, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+            char buffer[256];
+            for (;;) {
+                const auto count = ::read(fd, buffer, sizeof buffer);
+                if (count > 0) {
+                    result.answer.append(buffer, static_cast<std::size_t>(count));
+                    continue;
+                }
+                result.hung = count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+                break;
+            }
+        }
+        ::close(fd);
+        return result;
+    }
+
+    // The pid launchctl list shows for the job: 0 for "-", -1 when not listed.
+    long listedPid(const std::string& label) {
+        const auto listed = vmac({"launchctl", "list"});
+        std::istringstream lines(listed.out);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.size() > label.size() && line.substr(line.size() - label.size() - 1) == "\t" + label) {
+                return line.front() == '-' ? 0 : std::stol(line);
+            }
+        }
+        return -1;
+    }
+
+    testing::TempDir root;
+};
+
+TEST_F(Launchd, FirstCallStartsTheDaemonLaterCallsShareItAndAFreshOneFollowsItsExit) {
+    load(plist("com.zelquin.test.ondemand", {"--idle-ms", "500"}));
+    EXPECT_TRUE(std::filesystem::exists(service("com.zelquin.test.ondemand")));
+    EXPECT_EQ(listedPid("com.zelquin.test.ondemand"), 0);
+
+    const auto first = call("com.zelquin.test.ondemand");
+    ASSERT_GT(first.pid(), 0) << first.answer;
+    EXPECT_EQ(call("com.zelquin.test.ondemand").pid(), first.pid());
+
+    ASSERT_TRUE(eventually([&] { return listedPid("com.zelquin.test.ondemand") == 0; }));
+    EXPECT_FALSE(alive(first.pid()));
+    const auto next = call("com.zelquin.test.ondemand");
+    EXPECT_GT(next.pid(), 0);
+    EXPECT_NE(next.pid(), first.pid());
+}
+
+TEST_F(Launchd, CallMadeWhileTheDaemonExitsIsServedByTheNextInstance) {
+    const auto marker = root.path() / "exiting";
+    load(plist("com.zelquin.test.lingering", {"--idle-ms", "200", "--linger-ms", "1500", "--marker", marker.string()}));
+    const auto first = call("com.zelquin.test.lingering");
+    ASSERT_GT(first.pid(), 0);
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(marker); }));
+
+    const auto duringExit = call("com.zelquin.test.lingering");
+    EXPECT_TRUE(duringExit.connected);
+    EXPECT_FALSE(duringExit.hung);
+    EXPECT_GT(duringExit.pid(), 0) << "answer: " << duringExit.answer;
+    EXPECT_NE(duringExit.pid(), first.pid());
+}
+
+TEST_F(Launchd, DaemonFailingAtStartFailsTheWaitingCallInsteadOfHanging) {
+    load(plist("com.zelquin.test.crasher", {"--exit-status", "1"},
+               "  <key>ThrottleInterval</key><integer>1</integer>\n"));
+    const auto failed = call("com.zelquin.test.crasher");
+    EXPECT_TRUE(failed.connected);
+    EXPECT_FALSE(failed.hung);
+    EXPECT_EQ(failed.answer, "");
+    const auto listed = vmac({"launchctl", "list"});
+    EXPECT_THAT(listed.out, HasSubstr("-\t1\tcom.zelquin.test.crasher"));
+}
+
+TEST_F(Launchd, KeepAliveDaemonStartsAtLoadAndAgainAfterItExits) {
+    load(plist("com.zelquin.test.keepalive", {"--idle-ms", "200"},
+               "  <key>KeepAlive</key><true/>\n  <key>ThrottleInterval</key><integer>1</integer>\n"));
+    long first = 0;
+    ASSERT_TRUE(eventually([&] { return (first = listedPid("com.zelquin.test.keepalive")) > 0; }));
+    ASSERT_TRUE(eventually([&] {
+        const long now = listedPid("com.zelquin.test.keepalive");
+        return now > 0 && now != first;
+    }));
+}
+
+TEST_F(Launchd, UnloadStopsTheDaemonAndRemovesItsSocket) {
+    const auto path = plist("com.zelquin.test.unload", {"--idle-ms", "60000"});
+    load(path);
+    const auto running = call("com.zelquin.test.unload");
+    ASSERT_GT(running.pid(), 0);
+
+    const auto unloaded = vmac({"launchctl", "unload", path.string()});
+    ASSERT_EQ(unloaded.status, 0) << unloaded.err;
+    EXPECT_FALSE(std::filesystem::exists(service("com.zelquin.test.unload")));
+    EXPECT_FALSE(alive(running.pid()));
+    EXPECT_EQ(listedPid("com.zelquin.test.unload"), -1);
+    EXPECT_FALSE(call("com.zelquin.test.unload").connected);
+    EXPECT_NE(vmac({"launchctl", "unload", "com.zelquin.test.unload"}).status, 0);
+}
+
+TEST_F(Launchd, ShutdownStopsEverythingAndTheNextBootLoadsTheRecordedJobs) {
+    const auto kept = plist("com.zelquin.test.kept", {"--idle-ms", "60000"});
+    const auto vanishing = plist("com.zelquin.test.vanishing", {});
+    load(kept);
+    load(vanishing);
+    const auto running = call("com.zelquin.test.kept");
+    ASSERT_GT(running.pid(), 0);
+    // launchd records the pid just after the program starts, so it may answer first.
+    EXPECT_TRUE(eventually([&] { return vmac({"status"}).out.find("com.zelquin.test.kept") != std::string::npos; }));
+    EXPECT_THAT(vmac({"boot"}).out, HasSubstr("already running"));
+
+    const auto stopped = vmac({"shutdown"});
+    ASSERT_EQ(stopped.status, 0) << stopped.err;
+    EXPECT_FALSE(alive(running.pid()));
+    EXPECT_THAT(vmac({"status"}).out, HasSubstr("Processes: none running"));
+    EXPECT_FALSE(std::filesystem::exists(service("com.zelquin.test.kept")));
+    EXPECT_EQ(vmac({"shutdown"}).status, 0);
+
+    const auto listed = vmac({"launchctl", "list"});
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_THAT(listed.err, HasSubstr("not running"));
+    const auto offline = vmac({"launchctl", "load", plist("com.zelquin.test.offline", {}).string()});
+    EXPECT_EQ(offline.status, 0) << offline.err;
+    EXPECT_THAT(offline.out, HasSubstr("not running"));
+    std::filesystem::remove(vanishing);
+
+    ASSERT_EQ(vmac({"boot"}).status, 0);
+    EXPECT_EQ(listedPid("com.zelquin.test.kept"), 0);
+    EXPECT_EQ(listedPid("com.zelquin.test.offline"), 0);
+    EXPECT_EQ(listedPid("com.zelquin.test.vanishing"), -1);
+    EXPECT_GT(call("com.zelquin.test.offline").pid(), 0);
+}
+
+TEST_F(Launchd, OnlyRootMayLoadButAnyoneMayList) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run a client as another user";
+    }
+    const std::vector<std::string> nobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    const auto path = plist("com.zelquin.test.refused", {});
+    const auto refused = vmac({"launchctl", "load", path.string()}, nobody);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("permission denied"));
+    EXPECT_EQ(vmac({"launchctl", "list"}, nobody).status, 0);
+    EXPECT_NE(vmac({"shutdown"}, nobody).status, 0);
+    EXPECT_EQ(listedPid("com.zelquin.test.refused"), -1);
+}
+
+TEST_F(Launchd, CommandsExplainThemselvesAndRejectBadUse) {
+    for (const auto* command : {"boot", "shutdown", "launchctl"}) {
+        const auto help = vmac({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_THAT(help.out, HasSubstr("usage")) << command;
+    }
+    EXPECT_EQ(vmac({"launchctl", "frob"}).status, 64);
+    EXPECT_EQ(vmac({"boot", "now"}).status, 64);
+    const auto broken = vmac({"launchctl", "load", (root.path() / "missing.plist").string()});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_THAT(broken.err, HasSubstr("no such file"));
+}
+
+}  // namespace
+}  // namespace lidora

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "launchd/RestartPolicy.h"
+#include "runtime/VirtualRunLoop.h"
+
+using namespace std::chrono_literals;
+
+namespace lidora::vmac {
+namespace {
+
+TEST(RestartPolicy, FailureSoonAfterStartRefusesWaitingAndHoldsOffUntilTheInterval) {
+    VirtualRunLoop clock;
+    RestartPolicy policy(10s, false);
+    const auto start = clock.now();
+    policy.started(start);
+    clock.advance(200ms);
+    const auto decision = policy.exited(clock.now(), false);
+    EXPECT_TRUE(decision.discardWaiting);
+    EXPECT_FALSE(decision.restart);
+    EXPECT_EQ(decision.notBefore, start + 10s);
+}
+
+TEST(RestartPolicy, FailureAfterALongRunMayStartAgainAtOnce) {
+    VirtualRunLoop clock;
+    RestartPolicy policy(10s, false);
+    policy.started(clock.now());
+    clock.advance(30s);
+    const auto decision = policy.exited(clock.now(), false);
+    EXPECT_FALSE(decision.discardWaiting);
+    EXPECT_EQ(decision.notBefore, clock.now());
+}
+
+TEST(RestartPolicy, CleanExitOfAnOnDemandJobStartsAgainAtOnceUntilABurst) {
+    VirtualRunLoop clock;
+    RestartPolicy policy(10s, false);
+    const auto first = clock.now();
+    for (std::size_t i = 0; i + 1 < RestartPolicy::kBurstStarts; ++i) {
+        policy.started(clock.now());
+        clock.advance(100ms);
+        const auto decision = policy.exited(clock.now(), true);
+        EXPECT_EQ(decision.notBefore, clock.now()) << i;
+        EXPECT_FALSE(decision.discardWaiting);
+        EXPECT_FALSE(decision.restart);
+    }
+    // One start too many within the interval: held back, but nobody refused.
+    policy.started(clock.now());
+    clock.advance(100ms);
+    const auto heldBack = policy.exited(clock.now(), true);
+    EXPECT_EQ(heldBack.notBefore, first + 10s);
+    EXPECT_FALSE(heldBack.discardWaiting);
+
+    // Spread over time, the same number of starts is not a burst.
+    RestartPolicy spread(10s, false);
+    for (std::size_t i = 0; i < RestartPolicy::kBurstStarts; ++i) {
+        spread.started(clock.now());
+        clock.advance(3s);
+    }
+    EXPECT_EQ(spread.exited(clock.now(), true).notBefore, clock.now());
+}
+
+TEST(RestartPolicy, KeepAliveRestartsAfterEveryExitAtMostOncePerInterval) {
+    VirtualRunLoop clock;
+    RestartPolicy policy(1s, true);
+    const auto start = clock.now();
+    policy.started(start);
+    clock.advance(300ms);
+    const auto early = policy.exited(clock.now(), true);
+    EXPECT_TRUE(early.restart);
+    EXPECT_EQ(early.notBefore, start + 1s);
+    EXPECT_FALSE(early.discardWaiting);
+
+    clock.advance(5s);
+    policy.started(clock.now());
+    clock.advance(2s);
+    const auto late = policy.exited(clock.now(), false);
+    EXPECT_TRUE(late.restart);
+    EXPECT_EQ(late.notBefore, clock.now());
+}
+
+}  // namespace
+}  // namespace lidora::vmac
