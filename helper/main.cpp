@@ -1,0 +1,52 @@
+// com.zelquin.lidora.helper: the root daemon that reads, switches and resets
+// the logo light. launchd starts it when a client connects; it ends itself
+// ten seconds after the last client went away.
+#include <cstdlib>
+#include <memory>
+
+#include "bundle/EmbeddedInfoPlist.h"
+#include "helper/ConnectionTracker.h"
+#include "helper/HelperService.h"
+#include "helper/ListenerDelegate.h"
+#include "log/UnifiedLogSink.h"
+#include "process/DefaultsRunner.h"
+#include "runloop/PollRunLoop.h"
+#include "xpc/PeerRequirementCheck.h"
+#include "xpc/XpcServiceListener.h"
+
+int main() {
+    using namespace lidora;
+    using namespace lidora::vmac;
+
+    const Logger log(UnifiedLogSink::forCurrentProcess(), std::string(kLogSubsystem), "helper");
+
+    const auto info = readEmbeddedInfoPlist("/proc/self/exe");
+    const auto teamID = info ? teamIdentifier(*info) : std::nullopt;
+    if (!teamID) {
+        log.fault("Helper is missing LSTeamID; refusing to start.");
+        std::exit(1);
+    }
+
+    PollRunLoop loop;
+    auto tracker = ConnectionTracker::make(loop, ConnectionTracker::kIdleTimeout, [log] {
+        log.notice("Helper idle; exiting");
+        std::exit(0);
+    });
+    auto service = std::make_shared<HelperService>(std::make_shared<DefaultsRunner>("/usr/bin/defaults"),
+                                                   std::make_shared<DefaultsRunner>("/usr/bin/killall"), log);
+    auto delegate = std::make_shared<ListenerDelegate>(*teamID, service, tracker, log);
+
+    auto listener = XpcServiceListener::forMachService(loop, std::string(kHelperMachService),
+                                                       makePeerRequirementCheck(VmacPaths::fromEnvironment(), log));
+    if (!listener) {
+        log.error("Cannot listen: %{public}s", listener.error());
+        std::exit(1);
+    }
+    (*listener)->setDelegate(delegate);
+    (*listener)->resume();
+    log.notice("Helper %{public}s listening for team %{public}s", std::string(kHelperVersion), *teamID);
+
+    tracker->start();
+    loop.run();
+    return 0;
+}

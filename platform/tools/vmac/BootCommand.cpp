@@ -1,0 +1,203 @@
+// vmac boot / vmac shutdown: start and stop the virtual Mac's launchd.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "Command.h"
+#include "launchd/LaunchdClient.h"
+#include "prefs/AtomicFile.h"
+#include "vmac/VmacLayout.h"
+
+namespace lidora::vmac {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kBootWait = 10s;
+// Longer than launchd's grace period for its jobs plus the SIGKILL wait.
+constexpr auto kShutdownWait = 15s;
+constexpr auto kPollInterval = 20ms;
+
+// A zombie that nobody reaps still answers kill(pid, 0); it is gone all the same.
+bool processAlive(pid_t pid) {
+    if (::kill(pid, 0) != 0 && errno != EPERM) {
+        return false;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(") ");
+    return close == std::string::npos || close + 2 >= line.size() || (line[close + 2] != 'Z' && line[close + 2] != 'X');
+}
+
+std::optional<long> launchdPid(const Expected<nlohmann::json, LaunchdError>& reply) {
+    if (reply && reply->contains("pid") && (*reply)["pid"].is_number_integer()) {
+        return (*reply)["pid"].get<long>();
+    }
+    return std::nullopt;
+}
+
+// Starts vmac-launchd in a session of its own, parented to init, with its
+// output in var/log/launchd.log. Returns its pid.
+Expected<pid_t, std::string> startDetached(const VmacPaths& paths, const std::filesystem::path& program) {
+    const auto logFile = paths.root() / "var" / "log" / "launchd.log";
+    if (!makeDirectories(logFile.parent_path())) {
+        return unexpected(systemError("cannot create", logFile.parent_path()));
+    }
+    const FileDescriptor log(::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644));
+    const FileDescriptor null(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!log.valid() || !null.valid()) {
+        return unexpected(systemError("cannot open", logFile));
+    }
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "VMAC_ROOT=", 10) != 0) {
+            environment.emplace_back(*entry);
+        }
+    }
+    environment.push_back("VMAC_ROOT=" + paths.root().string());
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    std::string path = program.string();
+    char* argv[] = {path.data(), nullptr};
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        return unexpected(std::string("cannot create a pipe: ") + std::strerror(errno));
+    }
+    const FileDescriptor reportRead(report[0]);
+    FileDescriptor reportWrite(report[1]);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return unexpected(std::string("cannot fork: ") + std::strerror(errno));
+    }
+    if (child == 0) {
+        ::setsid();
+        const pid_t daemon = ::fork();
+        if (daemon != 0) {
+            [[maybe_unused]] const auto written = ::write(reportWrite.get(), &daemon, sizeof daemon);
+            ::_exit(daemon < 0 ? 1 : 0);
+        }
+        if (::dup2(null.get(), 0) < 0 || ::dup2(log.get(), 1) < 0 || ::dup2(log.get(), 2) < 0) {
+            ::_exit(127);
+        }
+        ::close_range(3, ~0U, 0);
+        ::chdir("/");
+        ::execve(argv[0], argv, envp.data());
+        ::_exit(127);
+    }
+    reportWrite = FileDescriptor();
+    pid_t daemon = -1;
+    while (::read(reportRead.get(), &daemon, sizeof daemon) < 0 && errno == EINTR) {
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (daemon <= 0) {
+        return unexpected(std::string("cannot start ") + program.string());
+    }
+    return daemon;
+}
+
+}  // namespace
+
+int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
+    if (wantsHelp(arguments)) {
+        std::printf(
+            "usage: vmac boot\n\nStarts the virtual Mac's launchd in the background and waits until it\n"
+            "answers. It loads the jobs loaded before and starts daemons on demand.\n"
+            "Does nothing when launchd already runs. Its output goes to var/log/launchd.log.\n");
+        return 0;
+    }
+    if (!arguments.empty()) {
+        std::fprintf(stderr, "vmac boot: takes no arguments\n");
+        return 64;
+    }
+    const auto running = requestLaunchd(paths, {{"command", "list"}}, 5s);
+    if (running) {
+        std::printf("launchd is already running (pid %ld)\n", launchdPid(running).value_or(0));
+        return 0;
+    }
+    if (!running.error().notRunning) {
+        std::fprintf(stderr, "vmac boot: %s\n", running.error().message.c_str());
+        return 1;
+    }
+    const auto program = executableDirectory() / "vmac-launchd";
+    if (::access(program.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "vmac boot: %s is missing\n", program.c_str());
+        return 1;
+    }
+    auto started = startDetached(paths, program);
+    if (!started) {
+        std::fprintf(stderr, "vmac boot: %s\n", started.error().c_str());
+        return 1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kBootWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto answer = requestLaunchd(paths, {{"command", "list"}}, 5s);
+        if (answer) {
+            std::printf("launchd started (pid %ld)\n", launchdPid(answer).value_or(*started));
+            return 0;
+        }
+        if (!processAlive(*started)) {
+            // Another boot may have won the race; then its launchd answers.
+            if (auto other = requestLaunchd(paths, {{"command", "list"}}, 5s)) {
+                std::printf("launchd is already running (pid %ld)\n", launchdPid(other).value_or(0));
+                return 0;
+            }
+            std::fprintf(stderr, "vmac boot: launchd exited; see %s\n",
+                         (paths.root() / "var" / "log" / "launchd.log").c_str());
+            return 1;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    std::fprintf(stderr, "vmac boot: launchd (pid %d) did not answer in time\n", static_cast<int>(*started));
+    return 1;
+}
+
+int runShutdown(const VmacPaths& paths, const std::vector<std::string>& arguments) {
+    if (wantsHelp(arguments)) {
+        std::printf(
+            "usage: vmac shutdown\n\nAsks the virtual Mac's launchd to stop its jobs and exit, and waits until\n"
+            "it is gone. Does nothing when launchd is not running.\n");
+        return 0;
+    }
+    if (!arguments.empty()) {
+        std::fprintf(stderr, "vmac shutdown: takes no arguments\n");
+        return 64;
+    }
+    const auto reply = requestLaunchd(paths, {{"command", "shutdown"}}, 5s);
+    if (!reply) {
+        if (reply.error().notRunning) {
+            std::printf("launchd is not running\n");
+            return 0;
+        }
+        std::fprintf(stderr, "vmac shutdown: %s\n", reply.error().message.c_str());
+        return 1;
+    }
+    const auto pid = static_cast<pid_t>(launchdPid(reply).value_or(0));
+    const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
+    while (pid > 0 && processAlive(pid)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            std::fprintf(stderr, "vmac shutdown: launchd (pid %d) did not stop in time\n", static_cast<int>(pid));
+            return 1;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    std::printf("launchd stopped\n");
+    return 0;
+}
+
+}  // namespace lidora::vmac

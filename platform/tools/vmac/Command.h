@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// One `vmac` subcommand. run() gets the arguments after the subcommand's
+// name and returns the exit status.
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(const VmacPaths& paths, const std::vector<std::string>& arguments);
+};
+
+int runStatus(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runLog(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runDefaults(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runCodesign(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runShutdown(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runLaunchctl(const VmacPaths& paths, const std::vector<std::string>& arguments);
+
+bool wantsHelp(const std::vector<std::string>& arguments);
+
+}  // namespace lidora::vmac

@@ -1,0 +1,70 @@
+// vmac: the entry to the virtual Mac, its state and the processes that play
+// the system's part.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "vmac/VmacLayout.h"
+
+namespace lidora::vmac {
+
+bool wantsHelp(const std::vector<std::string>& arguments) {
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h" || argument == "help") {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+constexpr Command kCommands[] = {
+    {"status", "show the virtual Mac's root, system version and running processes", runStatus},
+    {"log", "read the unified log (vmac log show)", runLog},
+    {"defaults", "run the virtual Mac's defaults command", runDefaults},
+    {"codesign", "sign and verify executables", runCodesign},
+    {"boot", "start the virtual Mac's launchd in the background", runBoot},
+    {"shutdown", "stop launchd and every job it runs", runShutdown},
+    {"launchctl", "load, unload and list launchd's jobs", runLaunchctl},
+};
+
+void printUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: vmac COMMAND [ARGUMENTS]\n\n"
+                 "The virtual Mac Lidora runs on. Its state lives under $VMAC_ROOT, or under\n"
+                 "$XDG_STATE_HOME/lidora/vmac when that is not set.\n\ncommands:\n");
+    for (const auto& command : kCommands) {
+        std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
+    }
+    std::fprintf(out, "\nvmac COMMAND --help tells more.\n");
+}
+
+}  // namespace
+
+}  // namespace lidora::vmac
+
+int main(int argc, char** argv) {
+    using namespace lidora::vmac;
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        printUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 64 : 0;
+    }
+    const std::vector<std::string> arguments(argv + 2, argv + argc);
+    for (const auto& command : kCommands) {
+        if (command.name == std::string_view(argv[1])) {
+            const auto paths = VmacPaths::fromEnvironment();
+            if (auto laidOut = ensureBaseLayout(paths, executableDirectory()); !laidOut) {
+                std::fprintf(stderr, "vmac: %s\n", laidOut.error().c_str());
+                return 1;
+            }
+            return command.run(paths, arguments);
+        }
+    }
+    std::fprintf(stderr, "vmac: unknown command '%s'\n\n", argv[1]);
+    printUsage(stderr);
+    return 64;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "runtime/Logger.h"
+#include "vmac/VmacPaths.h"
+#include "xpc/XpcServerConnection.h"
+
+namespace lidora::vmac {
+
+// Checks peers against the virtual Mac's code signatures. A requirement that
+// does not parse admits nobody. Refusals are logged with the reason.
+PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log);
+
+}  // namespace lidora::vmac

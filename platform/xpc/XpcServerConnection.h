@@ -1,0 +1,72 @@
+#pragma once
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "runtime/RunLoop.h"
+#include "xpc/SdBusPtr.h"
+#include "xpc/WorkerPool.h"
+#include "xpc/XpcConnection.h"
+
+namespace lidora::vmac {
+
+// Whether the process `pid` satisfies a code-signing requirement.
+using PeerRequirementCheck = std::function<bool(pid_t pid, const std::string& requirement)>;
+
+struct XpcServerOptions {
+    // A peer that sends nothing for this long is dropped, so a client that
+    // connects and never speaks cannot keep the daemon alive.
+    Duration silentPeerTimeout = std::chrono::seconds(5);
+};
+
+// The daemon's side of one accepted connection. Like the framework's, it
+// serves its messages on a queue of its own (a pool thread), runs the exported
+// object's methods there, and reports invalidation on the main run loop.
+class XpcServerConnection final : public XpcConnection, public std::enable_shared_from_this<XpcServerConnection> {
+public:
+    XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, UniqueFd socket, ucred peer, PeerRequirementCheck check,
+                        XpcServerOptions options, std::function<void(XpcServerConnection*)> onFinished);
+    ~XpcServerConnection() override;
+
+    void setRemoteObjectInterface(XpcInterface /*interface*/) override {}
+    void setExportedInterface(XpcInterface interface) override { exportedInterface_ = std::move(interface); }
+    void setExportedObject(std::shared_ptr<XpcObject> object) override { exportedObject_ = std::move(object); }
+    void setCodeSigningRequirement(std::string requirement) override { requirement_ = std::move(requirement); }
+    void setInvalidationHandler(std::function<void()> handler) override { invalidationHandler_ = std::move(handler); }
+
+    void resume() override;
+    void invalidate() override;
+    std::shared_ptr<XpcObject> remoteObjectProxy(std::function<void(const XpcError&)> errorHandler) override;
+    [[nodiscard]] int processIdentifier() const override { return peer_.pid; }
+
+private:
+    void admitOrRefuse();
+    void serve();
+    void serveUntilDone(sd_bus* bus);
+    void finish();
+
+    RunLoop& mainLoop_;
+    WorkerPool& workers_;
+    UniqueFd socket_;
+    UniqueFd stopEvent_;
+    ucred peer_;
+    PeerRequirementCheck check_;
+    XpcServerOptions options_;
+    std::function<void(XpcServerConnection*)> onFinished_;
+
+    XpcInterface exportedInterface_;
+    std::shared_ptr<XpcObject> exportedObject_;
+    std::string requirement_;
+    std::function<void()> invalidationHandler_;
+
+    bool resumed_ = false;
+    bool serving_ = false;
+    bool invalidated_ = false;
+    bool finished_ = false;
+};
+
+}  // namespace lidora::vmac

@@ -1,0 +1,93 @@
+#include "xpc/XpcServiceListener.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <systemd/sd-daemon.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace lidora::vmac {
+
+Expected<std::unique_ptr<XpcServiceListener>, std::string> XpcServiceListener::forMachService(
+    RunLoop& loop, const std::string& serviceName, PeerRequirementCheck check, XpcServerOptions options) {
+    char** names = nullptr;
+    const int count = sd_listen_fds_with_names(1, &names);
+    if (count <= 0) {
+        return unexpected("no socket for Mach service " + serviceName + " was passed by launchd");
+    }
+    int chosen = -1;
+    for (int i = 0; i < count; ++i) {
+        if (names != nullptr && names[i] != nullptr && serviceName == names[i]) {
+            chosen = SD_LISTEN_FDS_START + i;
+        }
+    }
+    if (chosen < 0 && count == 1) {
+        chosen = SD_LISTEN_FDS_START;
+    }
+    if (names != nullptr) {
+        for (int i = 0; i < count; ++i) {
+            std::free(names[i]);  // NOLINT(cppcoreguidelines-no-malloc): allocated by sd-daemon
+        }
+        std::free(static_cast<void*>(names));  // NOLINT(cppcoreguidelines-no-malloc)
+    }
+    if (chosen < 0) {
+        return unexpected("launchd passed no socket named " + serviceName);
+    }
+    for (int i = 0; i < count; ++i) {
+        if (SD_LISTEN_FDS_START + i != chosen) {
+            ::close(SD_LISTEN_FDS_START + i);
+        }
+    }
+    if (sd_is_socket_unix(chosen, SOCK_STREAM, 1, nullptr, 0) <= 0) {
+        return unexpected("the socket passed for " + serviceName + " is not a listening Unix stream socket");
+    }
+    ::fcntl(chosen, F_SETFD, FD_CLOEXEC);
+    ::fcntl(chosen, F_SETFL, ::fcntl(chosen, F_GETFL) | O_NONBLOCK);
+    return std::make_unique<XpcServiceListener>(loop, UniqueFd(chosen), std::move(check), options);
+}
+
+XpcServiceListener::XpcServiceListener(RunLoop& loop, UniqueFd socket, PeerRequirementCheck check,
+                                       XpcServerOptions options)
+    : loop_(loop), socket_(std::move(socket)), check_(std::move(check)), options_(options) {}
+
+XpcServiceListener::~XpcServiceListener() {
+    // Connections still serving must let go of their pool threads.
+    for (auto& [raw, connection] : connections_) {
+        connection->invalidate();
+    }
+}
+
+void XpcServiceListener::resume() {
+    if (watch_.holdsRegistration()) {
+        return;
+    }
+    watch_ = loop_.watch(socket_.get(), FdEvent::Readable, [this](unsigned) { acceptPending(); });
+}
+
+void XpcServiceListener::acceptPending() {
+    for (;;) {
+        UniqueFd client(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!client.valid()) {
+            return;  // EAGAIN, or a peer that vanished before we took it
+        }
+        ucred peer{};
+        socklen_t length = sizeof peer;
+        if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) {
+            continue;
+        }
+        auto connection = std::make_shared<XpcServerConnection>(
+            loop_, workers_, std::move(client), peer, check_, options_,
+            [this, alive = std::weak_ptr<bool>(alive_)](XpcServerConnection* finished) {
+                if (alive.lock()) {
+                    connections_.erase(finished);
+                }
+            });
+        connections_.emplace(connection.get(), connection);
+        if (!delegate_ || !delegate_->shouldAcceptNewConnection(*this, connection)) {
+            connection->invalidate();
+        }
+    }
+}
+
+}  // namespace lidora::vmac

@@ -1,0 +1,230 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "VirtualMac.h"
+#include "log/UnifiedLogStore.h"
+
+using ::testing::HasSubstr;
+using namespace std::chrono_literals;
+
+namespace lidora {
+namespace {
+
+constexpr const char* kTeam = "K7QX4N2M9T";
+constexpr const char* kLabel = "com.zelquin.lidora.helper";
+
+class HelperDaemon : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mac.boot();
+        bundle = mac.installBundle(LIDORA_BUNDLE);
+        const auto loaded = mac.vmac({"launchctl", "load", plist().string()});
+        ASSERT_EQ(loaded.status, 0) << loaded.err;
+        app = mac.signedCopy(HELPER_PROBE, "app-probe", "com.zelquin.lidora", kTeam);
+    }
+
+    std::filesystem::path plist() const {
+        return bundle / "Contents" / "Library" / "LaunchDaemons" / "com.zelquin.lidora.helper.plist";
+    }
+    testing::ProcessResult probe(const std::filesystem::path& client, std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), client.string());
+        return mac.run(arguments);
+    }
+    testing::ProcessResult defaults(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), "defaults");
+        return mac.vmac(arguments);
+    }
+    std::vector<vmac::StoredLogRecord> helperLog() const {
+        auto records = vmac::UnifiedLogStore(mac.root() / "var" / "db" / "diagnostics" / "unified.jsonl").readAll();
+        std::erase_if(records, [](const auto& r) { return r.category != "helper"; });
+        return records;
+    }
+    std::vector<std::int64_t> daemonPids() const {
+        std::vector<std::int64_t> pids;
+        for (const auto& record : helperLog()) {
+            if (record.message.rfind("Helper 2 listening", 0) == 0) {
+                pids.push_back(record.pid);
+            }
+        }
+        return pids;
+    }
+
+    testing::VirtualMac mac{TEST_BIN_DIR};
+    std::filesystem::path bundle;
+    std::filesystem::path app;
+};
+
+TEST_F(HelperDaemon, ReadsSwitchesAndResetsTheLightThroughDefaults) {
+    EXPECT_EQ(probe(app, {"version"}).out, "2\n");
+    EXPECT_EQ(probe(app, {"get-state"}).out, "1\n") << "an absent key reads as on";
+
+    const auto off = probe(app, {"set-light", "off"});
+    ASSERT_EQ(off.status, 0) << off.out;
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEBacklightMode"}).out, "0\n");
+    EXPECT_EQ(defaults({"read-type", "com.apple.CoreBrightness", "LEBacklightMode"}).out, "Type is integer\n");
+    EXPECT_EQ(probe(app, {"get-state"}).out, "0\n");
+
+    ASSERT_EQ(probe(app, {"set-light", "on"}).status, 0);
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEBacklightMode"}).status, 1) << "on is the key absent";
+    EXPECT_EQ(probe(app, {"set-light", "on"}).status, 0) << "switching on twice is no error";
+
+    const auto logged = helperLog();
+    EXPECT_TRUE(std::any_of(logged.begin(), logged.end(),
+                            [](const auto& r) { return r.message == "setLight(off) write exit=0 output="; }));
+}
+
+TEST_F(HelperDaemon, ResetDeletesBothTablesAndRestartsTheBrightnessService) {
+    const std::string table = "<array><array><real>0</real><real>0</real></array></array>";
+    ASSERT_EQ(defaults({"write", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping", table}).status, 0);
+    ASSERT_EQ(defaults({"write", "com.apple.CoreBrightness", "LEPWMLuxToMinNitsRestrictionMapping", table}).status, 0);
+
+    // No brightness service runs: the tables go, the restart fails.
+    auto reset = probe(app, {"reset"});
+    EXPECT_EQ(reset.status, 1);
+    EXPECT_EQ(reset.out,
+              "Reset the logo brightness, but couldn't restart corebrightnessd; it takes effect after a restart.\n");
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping"}).status, 1);
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEPWMLuxToMinNitsRestrictionMapping"}).status, 1);
+
+    // A process named corebrightnessd is there to restart: success.
+    const auto service = mac.root() / "scratch" / "corebrightnessd";
+    std::filesystem::copy_file("/bin/sleep", service);
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(service.c_str(), "corebrightnessd", "30", nullptr);
+        _exit(127);
+    }
+    ASSERT_TRUE(testing::VirtualMac::waitFor(
+        [&] {
+            std::ifstream comm("/proc/" + std::to_string(child) + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            return name == "corebrightnessd";
+        },
+        5s));
+    reset = probe(app, {"reset"});
+    EXPECT_EQ(reset.status, 0) << reset.out;
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "killall ended it";
+}
+
+TEST_F(HelperDaemon, AdmitsOnlyTheAppAndTheExtensionOfItsTeam) {
+    const auto extension = mac.signedCopy(HELPER_PROBE, "extension-probe", "com.zelquin.lidora.control", kTeam);
+    const auto otherTeam = mac.signedCopy(HELPER_PROBE, "other-team", "com.zelquin.lidora", "AAAAAAAAAA");
+    const auto otherIdentity = mac.signedCopy(HELPER_PROBE, "other-id", "com.example.other", kTeam);
+    const auto adHoc = mac.signedCopy(HELPER_PROBE, "ad-hoc", "com.zelquin.lidora", "");
+    const auto unsignedCopy = mac.signedCopy(HELPER_PROBE, "unsigned", "", "");
+
+    EXPECT_EQ(probe(extension, {"get-state"}).status, 0);
+    for (const auto& foreign : {otherTeam, otherIdentity, adHoc, unsignedCopy}) {
+        const auto refused = probe(foreign, {"set-light", "off"});
+        EXPECT_EQ(refused.status, 2) << foreign.filename() << ": " << refused.out;
+        EXPECT_THAT(refused.out, HasSubstr("com.zelquin.lidora.helper"));
+    }
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEBacklightMode"}).status, 1) << "nothing was switched";
+
+    // A signed executable that is changed afterwards loses its signature.
+    {
+        std::ofstream append(app, std::ios::app | std::ios::binary);
+        append << "tampered";
+    }
+    EXPECT_EQ(probe(app, {"version"}).status, 2);
+
+    const auto accepted = helperLog();
+    EXPECT_GE(std::count_if(accepted.begin(), accepted.end(),
+                            [](const auto& r) { return r.message.rfind("Accepted connection from pid ", 0) == 0; }),
+              6);
+}
+
+TEST_F(HelperDaemon, ServesOrdinaryUsersWhoRunTheSignedApp) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to switch users";
+    }
+    std::filesystem::permissions(mac.root() / "scratch", std::filesystem::perms::all);
+    const auto result = mac.runAsNobody({app.string(), "get-state"});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(result.out, "1\n");
+}
+
+TEST_F(HelperDaemon, ExitsTenSecondsAfterTheLastClientAndStartsAfreshOnTheNextCall) {
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto lastCall = std::chrono::system_clock::now();
+    ASSERT_TRUE(testing::VirtualMac::waitFor(
+        [&] {
+            const auto log = helperLog();
+            return std::any_of(log.begin(), log.end(),
+                               [](const auto& r) { return r.message == "Helper idle; exiting"; });
+        },
+        30s));
+    const auto log = helperLog();
+    const auto exitRecord =
+        *std::find_if(log.begin(), log.end(), [](const auto& r) { return r.message == "Helper idle; exiting"; });
+    const auto exitedAt =
+        std::chrono::system_clock::time_point(std::chrono::microseconds(exitRecord.microsecondsSinceEpoch));
+    EXPECT_GE(exitedAt - lastCall, 9500ms) << "never before ten idle seconds";
+
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto pids = daemonPids();
+    ASSERT_EQ(pids.size(), 2U);
+    EXPECT_NE(pids[0], pids[1]);
+}
+
+TEST_F(HelperDaemon, AClientThatNeverSpeaksCannotKeepItRunning) {
+    // This test process is the silent client; sign it so it is admitted.
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto connectedAt = std::chrono::system_clock::now();
+    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const auto path = (mac.root() / "var" / "run" / "mach" / kLabel).string();
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    ASSERT_EQ(connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const bool exited = testing::VirtualMac::waitFor(
+        [&] {
+            const auto log = helperLog();
+            return std::any_of(log.begin(), log.end(),
+                               [](const auto& r) { return r.message == "Helper idle; exiting"; });
+        },
+        40s);
+    close(silent);
+    ASSERT_TRUE(exited);
+    const auto log = helperLog();
+    const auto exitRecord =
+        *std::find_if(log.begin(), log.end(), [](const auto& r) { return r.message == "Helper idle; exiting"; });
+    const auto exitedAt =
+        std::chrono::system_clock::time_point(std::chrono::microseconds(exitRecord.microsecondsSinceEpoch));
+    EXPECT_GE(exitedAt - connectedAt, 14500ms) << "dropped after five silent seconds, then ten idle ones";
+}
+
+TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {
+    testing::VirtualMac mac(TEST_BIN_DIR);
+    for (const auto* variant : {"missing", "empty"}) {
+        const auto plist = mac.root() / "scratch" / (std::string(variant) + ".plist");
+        std::ofstream(plist) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+                             << "<key>CFBundleIdentifier</key><string>com.zelquin.lidora.helper</string>\n"
+                             << (std::string(variant) == "empty" ? "<key>LSTeamID</key><string></string>\n" : "")
+                             << "</dict>\n</plist>\n";
+        const auto daemon = mac.root() / "scratch" / (std::string("helper-") + variant);
+        const auto patched = testing::runProcess(
+            {"/usr/bin/objcopy", "--update-section", "__info_plist=" + plist.string(), HELPER_DAEMON, daemon.string()});
+        ASSERT_EQ(patched.status, 0) << patched.err;
+        const auto started = mac.run({daemon.string()});
+        EXPECT_EQ(started.status, 1) << variant;
+    }
+    const auto log = mac.vmac({"log", "show", "--category", "helper"});
+    EXPECT_THAT(log.out, HasSubstr("Fault"));
+    EXPECT_THAT(log.out, HasSubstr("Helper is missing LSTeamID; refusing to start."));
+}
+
+}  // namespace
+}  // namespace lidora

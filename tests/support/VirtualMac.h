@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ProcessRunner.h"
+#include "TempDir.h"
+
+namespace lidora::testing {
+
+// A temporary virtual Mac for one test: its own root, booted on demand and
+// always shut down at the end, so no process outlives the test.
+class VirtualMac {
+public:
+    explicit VirtualMac(std::filesystem::path binDirectory);
+    VirtualMac(const VirtualMac&) = delete;
+    VirtualMac& operator=(const VirtualMac&) = delete;
+    ~VirtualMac();
+
+    [[nodiscard]] const std::filesystem::path& root() const { return root_.path(); }
+    [[nodiscard]] const std::filesystem::path& bin() const { return bin_; }
+
+    ProcessResult vmac(std::vector<std::string> arguments) const;
+    // Runs any program with VMAC_ROOT set to this Mac.
+    ProcessResult run(std::vector<std::string> argv) const;
+    // The same, as the unprivileged user nobody.
+    ProcessResult runAsNobody(std::vector<std::string> argv) const;
+
+    void boot();
+    // Copies the built bundle into /Applications, as an installer would.
+    std::filesystem::path installBundle(const std::filesystem::path& bundle);
+    // A copy of `program` in this Mac's scratch folder, signed as asked
+    // (empty identifier: left unsigned).
+    std::filesystem::path signedCopy(const std::filesystem::path& program, const std::string& name,
+                                     const std::string& identifier, const std::string& team);
+
+    // Polls until `done` holds or `limit` passes; returns whether it held.
+    static bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+private:
+    TempDir root_;
+    std::filesystem::path bin_;
+    bool booted_ = false;
+};
+
+}  // namespace lidora::testing
