@@ -1,0 +1,34 @@
+#include "light/DaemonRegistration.h"
+
+#include <optional>
+
+#include "runtime/Completion.h"
+
+namespace lidora {
+
+DaemonRegistration::DaemonRegistration(DaemonService& service, SystemSettings& settings, RunLoop& loop)
+    : service_(service), settings_(settings), loop_(loop) {}
+
+HelperStatus DaemonRegistration::status() const {
+    return helperStatusFromRaw(service_.status());
+}
+
+Expected<void, PlatformError> DaemonRegistration::registerService() {
+    return service_.registerService();
+}
+
+Task<Expected<void, PlatformError>> DaemonRegistration::unregister() {
+    const Completion<std::optional<PlatformError>> done(loop_);
+    service_.unregister([done](std::optional<PlatformError> error) { done.resolve(std::move(error)); });
+    const std::optional<PlatformError> error = co_await done;
+    if (error) {
+        co_return unexpected(*error);
+    }
+    co_return Expected<void, PlatformError>{};
+}
+
+void DaemonRegistration::openSystemSettings() {
+    settings_.openLoginItems();
+}
+
+}  // namespace lidora

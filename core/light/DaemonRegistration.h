@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string_view>
+
+#include "light/HelperRegistering.h"
+#include "runtime/RunLoop.h"
+#include "system/DaemonService.h"
+
+namespace lidora {
+
+// The daemon's launchd property list inside the app bundle.
+inline constexpr std::string_view kHelperPlistName = "com.zelquin.lidora.helper.plist";
+
+// Registers the root daemon through the service manager.
+class DaemonRegistration final : public HelperRegistering {
+public:
+    DaemonRegistration(DaemonService& service, SystemSettings& settings, RunLoop& loop);
+
+    [[nodiscard]] HelperStatus status() const override;
+    Expected<void, PlatformError> registerService() override;
+    Task<Expected<void, PlatformError>> unregister() override;
+    void openSystemSettings() override;
+
+private:
+    DaemonService& service_;
+    SystemSettings& settings_;
+    RunLoop& loop_;
+};
+
+}  // namespace lidora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string_view>
+
+#include "runtime/Expected.h"
+#include "runtime/Task.h"
+#include "system/DaemonService.h"
+
+namespace lidora {
+
+enum class HelperStatus { enabled, requiresApproval, notRegistered, notFound };
+
+std::string_view helperStatusName(HelperStatus status);
+
+// Values the service manager may add later count as not found.
+HelperStatus helperStatusFromRaw(int raw);
+
+// Registration of the root daemon with the service manager.
+class HelperRegistering {
+public:
+    virtual ~HelperRegistering() = default;
+    // Fresh every time: the user approves or removes the daemon behind our back.
+    [[nodiscard]] virtual HelperStatus status() const = 0;
+    virtual Expected<void, PlatformError> registerService() = 0;
+    virtual Task<Expected<void, PlatformError>> unregister() = 0;
+    virtual void openSystemSettings() = 0;
+};
+
+}  // namespace lidora

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "helper/LightState.h"
+#include "runtime/Expected.h"
+#include "runtime/Task.h"
+
+namespace lidora {
+
+// A failure talking to the root daemon, worded for the user.
+struct HelperError {
+    std::string message;
+    friend bool operator==(const HelperError&, const HelperError&) = default;
+};
+
+// What the app asks of the root daemon.
+class LightService {
+public:
+    virtual ~LightService() = default;
+    virtual Task<Expected<LightState, HelperError>> state() = 0;
+    virtual Task<Expected<void, HelperError>> setLight(LightState target) = 0;
+    virtual Task<Expected<std::string, HelperError>> version() = 0;
+    virtual Task<Expected<void, HelperError>> resetLogoTables() = 0;
+};
+
+}  // namespace lidora

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "runtime/Expected.h"
+
+namespace lidora {
+
+// An error the platform reports, with its localised description.
+struct PlatformError {
+    std::string localizedDescription;
+    friend bool operator==(const PlatformError&, const PlatformError&) = default;
+};
+
+// The service manager's handle for a launch daemon whose property list ships
+// in the running app's bundle (a daemon service for a property-list name).
+class DaemonService {
+public:
+    // The service manager's raw status: 0 not registered, 1 enabled,
+    // 2 requires approval, 3 not found.
+    enum RawStatus : int { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
+
+    virtual ~DaemonService() = default;
+    // Read fresh from the service manager every time.
+    [[nodiscard]] virtual int status() const = 0;
+    // Synchronous; fails while approval is pending or when the property list
+    // is missing from the bundle.
+    virtual Expected<void, PlatformError> registerService() = 0;
+    // Completes later, on the caller's run loop.
+    virtual void unregister(std::function<void(std::optional<PlatformError>)> completion) = 0;
+};
+
+// System Settings, opened at a pane.
+class SystemSettings {
+public:
+    virtual ~SystemSettings() = default;
+    virtual void openLoginItems() = 0;
+};
+
+}  // namespace lidora
