@@ -6,6 +6,9 @@
 
 namespace lidora {
 
+// The status of a tool that could not be started at all.
+inline constexpr std::int32_t kLaunchFailureStatus = -1;
+
 struct CommandResult {
     std::int32_t status = 0;
     // Standard output and error as written, decoded as UTF-8.

@@ -11,6 +11,12 @@ constexpr const char* kBacklightKey = "LEBacklightMode";
 constexpr const char* kNitsMapping = "LEPWMBrightnessNitsMapping";
 constexpr const char* kLuxMapping = "LEPWMLuxToMinNitsRestrictionMapping";
 
+// A read that could not even start proves nothing about the key; taking it
+// for "absent" would report a failed switch or reset as done.
+bool couldNotRun(const CommandResult& result) {
+    return result.status == kLaunchFailureStatus;
+}
+
 }  // namespace
 
 std::int64_t lightState(std::int32_t status, const std::string& output) {
@@ -82,7 +88,7 @@ void HelperService::switchOn(const ErrorReply& reply) {
     }
     // The key may have been absent already: then the light is on anyway.
     const auto read = runner_->run(HelperCommands::readState());
-    if (lightState(read.status, read.output) == static_cast<std::int64_t>(LightState::on)) {
+    if (!couldNotRun(read) && lightState(read.status, read.output) == static_cast<std::int64_t>(LightState::on)) {
         reply(std::nullopt);
         return;
     }
@@ -110,8 +116,11 @@ void HelperService::resetLogoTables(ErrorReply reply) {
         const auto deleted = runner_->run(deletes[i]);
         log_.notice("resetLogoTables %{public}s delete exit=%d output=%{public}s", deletes[i][2], deleted.status,
                     deleted.output);
-        if (deleted.status != 0 && runner_->run(reads[i]).status == 0) {
-            // The key is still there; leave the rest alone.
+        if (deleted.status == 0) {
+            continue;
+        }
+        if (const auto read = runner_->run(reads[i]); read.status == 0 || couldNotRun(read)) {
+            // The key is still there (or unknown); leave the rest alone.
             reply("Couldn't reset the logo brightness: " + trimmingWhitespaceAndNewlines(deleted.output));
             return;
         }

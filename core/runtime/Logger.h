@@ -78,9 +78,7 @@ public:
 private:
     template <typename A>
     static LogArgument argument(const A& value) {
-        if constexpr (std::is_same_v<A, bool>) {
-            return LogArgument(static_cast<std::int64_t>(value));
-        } else if constexpr (std::is_integral_v<A> && std::is_signed_v<A>) {
+        if constexpr (std::is_same_v<A, bool> || (std::is_integral_v<A> && std::is_signed_v<A>)) {
             return LogArgument(static_cast<std::int64_t>(value));
         } else if constexpr (std::is_integral_v<A>) {
             return LogArgument(static_cast<std::uint64_t>(value));

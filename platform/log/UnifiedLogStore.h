@@ -33,7 +33,7 @@ std::optional<LogLevel> logLevelFromName(std::string_view name);
 // without bound.
 class UnifiedLogStore {
 public:
-    static constexpr std::uintmax_t kDefaultRotateBytes = 16U * 1024U * 1024U;
+    static constexpr std::uintmax_t kDefaultRotateBytes = std::uintmax_t{16} * 1024 * 1024;
 
     explicit UnifiedLogStore(std::filesystem::path file, std::uintmax_t rotateBytes = kDefaultRotateBytes);
 

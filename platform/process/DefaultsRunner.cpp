@@ -13,8 +13,6 @@
 #include "vmac/VmacPaths.h"
 #include "xpc/SdBusPtr.h"
 
-extern char** environ;
-
 namespace lidora::vmac {
 
 std::string launchErrorDescription(int error, const std::string& toolName) {
@@ -32,7 +30,8 @@ std::string launchErrorDescription(int error, const std::string& toolName) {
 CommandResult DefaultsRunner::run(const std::vector<std::string>& arguments) const {
     const std::string toolName = std::filesystem::path(executable).filename().string();
     const auto launchFailure = [&](int error) {
-        return CommandResult{-1, "Could not run " + toolName + ": " + launchErrorDescription(error, toolName)};
+        return CommandResult{kLaunchFailureStatus,
+                             "Could not run " + toolName + ": " + launchErrorDescription(error, toolName)};
     };
     const std::filesystem::path resolved = VmacPaths::fromEnvironment().systemPath(executable);
 
@@ -48,6 +47,7 @@ CommandResult DefaultsRunner::run(const std::vector<std::string>& arguments) con
     argvStrings.push_back(executable);
     argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(argvStrings.size() + 1);
     for (auto& argument : argvStrings) {
         argv.push_back(argument.data());
     }

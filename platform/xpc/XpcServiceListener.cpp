@@ -27,9 +27,9 @@ Expected<std::unique_ptr<XpcServiceListener>, std::string> XpcServiceListener::f
     }
     if (names != nullptr) {
         for (int i = 0; i < count; ++i) {
-            std::free(names[i]);  // NOLINT(cppcoreguidelines-no-malloc): allocated by sd-daemon
+            std::free(names[i]);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory): sd-daemon's
         }
-        std::free(static_cast<void*>(names));  // NOLINT(cppcoreguidelines-no-malloc)
+        std::free(static_cast<void*>(names));  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
     }
     if (chosen < 0) {
         return unexpected("launchd passed no socket named " + serviceName);

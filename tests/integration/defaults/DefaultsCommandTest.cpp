@@ -1,7 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,8 +17,9 @@ namespace {
 
 class DefaultsCommand : public ::testing::Test {
 protected:
-    testing::ProcessResult defaults(std::vector<std::string> arguments) {
+    testing::ProcessResult defaults(std::vector<std::string> arguments, std::vector<std::string> prefix = {}) {
         arguments.insert(arguments.begin(), DEFAULTS_BIN);
+        arguments.insert(arguments.begin(), prefix.begin(), prefix.end());
         return testing::runProcess(arguments, {{"VMAC_ROOT", root.path().string()}});
     }
     // Runs a command that must succeed, returning what it printed.
@@ -49,24 +48,18 @@ TEST_F(DefaultsCommand, WritesTypedValuesAndReadsThemBackLikeMacOS) {
         "<array><array><real>0</real><real>0</real></array><array><real>1</real><real>500</real></array></array>"});
     EXPECT_EQ(ok({"read", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping"}),
               "(\n        (\n        0,\n        0\n    ),\n        (\n        1,\n        500\n    )\n)\n");
-    EXPECT_EQ(ok({"read-type", "com.apple.CoreBrightness", "LEPWMBrightnessNitsMapping"}), "Type is array\n");
 
     const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
         {{"-int", "42"}, "42\n", "Type is integer\n"},
-        {{"-integer", "-7"}, "-7\n", "Type is integer\n"},
-        {{"-float", "70.22222"}, "70.22222\n", "Type is float\n"},
         {{"-float", "1"}, "1\n", "Type is float\n"},
         {{"-bool", "YES"}, "1\n", "Type is boolean\n"},
-        {{"-boolean", "false"}, "0\n", "Type is boolean\n"},
         {{"-string", "-int"}, "-int\n", "Type is string\n"},
         {{"plain text"}, "plain text\n", "Type is string\n"},
-        {{"-array"}, "(\n)\n", "Type is array\n"},
         {{"-array", "a b", "-int", "2", "<real>0.5</real>"},
          "(\n    \"a b\",\n    2,\n    \"0.5\"\n)\n",
          "Type is array\n"},
         {{"-dict", "k", "v", "n", "-float", "0.5"}, "{\n    k = v;\n    n = \"0.5\";\n}\n", "Type is dictionary\n"},
         {{"(one, \"two words\")"}, "(\n    one,\n    \"two words\"\n)\n", "Type is array\n"},
-        {{"{ a = 1; }"}, "{\n    a = 1;\n}\n", "Type is dictionary\n"},
     };
     for (const auto& [value, printed, type] : cases) {
         std::vector<std::string> command{"write", "com.example", "key"};
@@ -93,42 +86,32 @@ TEST_F(DefaultsCommand, ArrayAddAndDictAddExtendExistingValues) {
     EXPECT_EQ(fileText("com.example"), before);
 }
 
-TEST_F(DefaultsCommand, ReadsWholeDomainsAndListsThem) {
+TEST_F(DefaultsCommand, ReadsListsAndDeletesKeysAndDomains) {
     ok({"write", "com.b", "z", "-int", "1"});
     ok({"write", "com.b", "a", "text"});
     ok({"write", "com.a", "k", "v"});
     EXPECT_EQ(ok({"read", "com.b"}), "{\n    a = text;\n    z = 1;\n}\n");
     EXPECT_EQ(ok({"domains"}), "com.a, com.b\n");
+    ok({"delete", "com.b", "z"});
+    EXPECT_EQ(ok({"read", "com.b"}), "{\n    a = text;\n}\n");
+    ok({"delete", "com.b"});
+    ok({"delete", "com.a"});
+    EXPECT_EQ(defaults({"read", "com.b"}).status, 1);
+    EXPECT_EQ(ok({"domains"}), "\n");
 }
 
 TEST_F(DefaultsCommand, MissingKeysAndDomainsAreReportedExactly) {
-    const auto noDomain = defaults({"read", "com.none"});
-    EXPECT_EQ(noDomain.status, 1);
-    EXPECT_EQ(noDomain.err, "Domain com.none does not exist\n");
-    EXPECT_THAT(noDomain.out, IsEmpty());
-
-    for (const char* verb : {"read", "read-type", "delete"}) {
-        const auto noPair = defaults({verb, "com.none", "key"});
-        EXPECT_EQ(noPair.status, 1) << verb;
-        EXPECT_EQ(noPair.err, "The domain/default pair of (com.none, key) does not exist\n") << verb;
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"read", "com.none"}, "Domain com.none does not exist\n"},
+        {{"read-type", "com.none", "key"}, "The domain/default pair of (com.none, key) does not exist\n"},
+        {{"delete", "com.none"}, "Domain (com.none) not found.\nDefaults have not been changed.\n"},
+    };
+    for (const auto& [command, message] : cases) {
+        const auto result = defaults(command);
+        EXPECT_EQ(result.status, 1) << message;
+        EXPECT_EQ(result.err, message);
+        EXPECT_THAT(result.out, IsEmpty());
     }
-    ok({"write", "com.some", "key", "v"});
-    EXPECT_EQ(defaults({"read", "com.some", "other"}).err,
-              "The domain/default pair of (com.some, other) does not exist\n");
-
-    const auto noDomainToDelete = defaults({"delete", "com.none"});
-    EXPECT_EQ(noDomainToDelete.status, 1);
-    EXPECT_EQ(noDomainToDelete.err, "Domain (com.none) not found.\nDefaults have not been changed.\n");
-}
-
-TEST_F(DefaultsCommand, DeletesKeysAndDomains) {
-    ok({"write", "com.example", "a", "1"});
-    ok({"write", "com.example", "b", "2"});
-    ok({"delete", "com.example", "a"});
-    EXPECT_EQ(ok({"read", "com.example"}), "{\n    b = 2;\n}\n");
-    ok({"delete", "com.example"});
-    EXPECT_EQ(defaults({"read", "com.example"}).status, 1);
-    EXPECT_EQ(ok({"domains"}), "\n");
 }
 
 TEST_F(DefaultsCommand, BadInputFailsClearlyAndWritesNothing) {
@@ -136,21 +119,16 @@ TEST_F(DefaultsCommand, BadInputFailsClearlyAndWritesNothing) {
     const std::string before = fileText("com.example");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"write", "com.example", "n", "-int", "5.5"}, "\"5.5\" is not an integer"},
-        {{"write", "com.example", "n", "-int", "99999999999999999999"}, "out of the 64-bit integer range"},
-        {{"write", "com.example", "n", "-int", ""}, "is not an integer"},
-        {{"write", "com.example", "n", "-float", "inf"}, "not a finite number"},
         {{"write", "com.example", "n", "-float", "1e999"}, "out of range"},
         {{"write", "com.example", "n", "-bool", "maybe"}, "is not a Boolean"},
         {{"write", "com.example", "n", "-int"}, "-int needs a value"},
         {{"write", "com.example", "n", "-string", "a", "b"}, "unexpected argument \"b\""},
         {{"write", "com.example", "n", "-dict", "k"}, "key \"k\" has no value"},
         {{"write", "com.example", "n", "<array><integer>x</integer></array>"}, "line 1, column 17"},
-        {{"write", "com.example", "n", "(a, b"}, "the array is not closed"},
         {{"write", "com.example", "n", "bad\xFF"}, "UTF-8"},
         {{"write", "com.example", "n"}, "write takes a domain, a key and a value"},
         {{"write", "../escape", "n", "v"}, "starts with '.'"},
         {{"write", "a/b", "n", "v"}, "contains '/'"},
-        {{"read", ""}, "the domain name is empty"},
     };
     for (const auto& [command, error] : cases) {
         const auto result = defaults(command);
@@ -180,24 +158,10 @@ TEST_F(DefaultsCommand, UnprivilegedUserWritesIntoItsOwnHomeUnderSharedUsers) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run as another user";
     }
-    const passwd* nobody = ::getpwnam("nobody");
-    ASSERT_NE(nobody, nullptr);
     std::filesystem::permissions(root.path(), std::filesystem::perms(0777));  // so the user can add Users
-    const std::string variable = "VMAC_ROOT=" + root.path().string();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        char* const argv[] = {const_cast<char*>(DEFAULTS_BIN),  const_cast<char*>("write"),
-                              const_cast<char*>("com.example"), const_cast<char*>("a"),
-                              const_cast<char*>("1"),           nullptr};
-        char* const envp[] = {const_cast<char*>(variable.c_str()), nullptr};
-        if (::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0) {
-            ::execve(DEFAULTS_BIN, argv, envp);
-        }
-        ::_exit(127);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const auto written = defaults({"write", "com.example", "a", "1"},
+                                  {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    EXPECT_EQ(written.status, 0) << written.err;
     EXPECT_TRUE(
         std::filesystem::exists(root.path() / "Users" / "nobody" / "Library" / "Preferences" / "com.example.json"));
     EXPECT_EQ(std::filesystem::status(root.path() / "Users").permissions(), std::filesystem::perms(01777));
@@ -208,7 +172,7 @@ TEST_F(DefaultsCommand, UsageGoesToStderrExceptWhenAskedFor) {
     const auto help = defaults({"help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, HasSubstr("usage"));
-    for (const auto& command : std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"read"}, {"domains", "x"}}) {
+    for (const auto& command : std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"domains", "x"}}) {
         const auto result = defaults(command);
         EXPECT_EQ(result.status, 1);
         EXPECT_THAT(result.err, HasSubstr("usage"));

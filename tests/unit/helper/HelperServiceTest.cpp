@@ -120,11 +120,15 @@ TEST_F(HelperServiceTest, SwitchingOnDeletesTheKeyAndToleratesItsAbsence) {
     defaults->expect(kOn, {-1, "Could not run defaults: gone"});
     defaults->expect(kRead, {0, "0"});
     EXPECT_EQ(switchLight(true), "Couldn't turn the light on: Could not run defaults: gone");
+    // Nothing can run: the read proves nothing, so this is no success.
+    defaults->expect(kOn, {-1, "Could not run defaults: gone"});
+    defaults->expect(kRead, {-1, "Could not run defaults: gone"});
+    EXPECT_EQ(switchLight(true), "Couldn't turn the light on: Could not run defaults: gone");
     defaults->expect(kOn, {1, "\n"});
     defaults->expect(kRead, {0, "0"});
     EXPECT_EQ(switchLight(true), "Couldn't turn the light on: ");
     // The fallback read is not logged.
-    EXPECT_EQ(sink->records.size(), 5U);
+    EXPECT_EQ(sink->records.size(), 6U);
 }
 
 TEST_F(HelperServiceTest, ResetDeletesBothTablesThenRestartsTheBrightnessService) {
@@ -146,6 +150,11 @@ TEST_F(HelperServiceTest, ResetCountsAbsentTablesAsDeletedButStopsAtOneThatStays
     killall->expect(kKillall, {1, "No matching processes belonging to you were found\n"});
     EXPECT_EQ(reset(),
               "Reset the logo brightness, but couldn't restart corebrightnessd; it takes effect after a restart.");
+
+    // A tool that cannot run deletes nothing: no restart, no success.
+    defaults->expect(kDeleteNits, {-1, "Could not run defaults: gone"});
+    defaults->expect(kReadNits, {-1, "Could not run defaults: gone"});
+    EXPECT_EQ(reset(), "Couldn't reset the logo brightness: Could not run defaults: gone");
 
     defaults->calls.clear();
     defaults->expect(kDeleteNits, {1, " locked \n"});

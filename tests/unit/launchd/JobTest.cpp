@@ -126,7 +126,7 @@ TEST_F(JobOnVirtualClock, AProgramThatCannotStartIsThrottledLikeACrash) {
     EXPECT_TRUE(job->watching());
 }
 
-TEST_F(JobOnVirtualClock, KeepAliveStartsAtLoadAndRestartsAfterTheInterval) {
+TEST_F(JobOnVirtualClock, KeepAliveStartsAtLoadAndRestartsAtMostOncePerInterval) {
     auto job = makeJob(true, 1s);
     job->load();
     EXPECT_EQ(job->pid(), 100);
@@ -137,6 +137,11 @@ TEST_F(JobOnVirtualClock, KeepAliveStartsAtLoadAndRestartsAfterTheInterval) {
     EXPECT_FALSE(job->pid());
     loop.advance(1ms);
     EXPECT_EQ(job->pid(), 101);
+    // After a long run it comes back at once.
+    loop.advance(5s);
+    job->instanceExited(exitedWith(0));
+    loop.runUntilIdle();
+    EXPECT_EQ(job->pid(), 102);
 }
 
 TEST_F(JobOnVirtualClock, UnloadRemovesTheSocketAndKillsAnInstanceThatIgnoresSigterm) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -79,17 +80,18 @@ public:
 };
 
 // "on"/"off"/"ok"/the text, or "error: <message>": one string to compare.
-inline std::string outcome(const Expected<LightState, HelperError>& result) {
+template <typename T>
+std::string outcome(const Expected<T, HelperError>& result) {
     if (!result) {
         return "error: " + result.error().message;
     }
-    return *result == LightState::on ? "on" : "off";
-}
-inline std::string outcome(const Expected<void, HelperError>& result) {
-    return result ? "ok" : "error: " + result.error().message;
-}
-inline std::string outcome(const Expected<std::string, HelperError>& result) {
-    return result ? *result : "error: " + result.error().message;
+    if constexpr (std::is_void_v<T>) {
+        return "ok";
+    } else if constexpr (std::is_same_v<T, LightState>) {
+        return *result == LightState::on ? "on" : "off";
+    } else {
+        return *result;
+    }
 }
 
 template <typename T>

@@ -74,24 +74,13 @@ TEST_F(HelperClientTest, APeerSpeakingAnotherProtocolIsAnUnexpectedInterface) {
     EXPECT_TRUE(connection(1).invalidated);
 }
 
-TEST_F(HelperClientTest, StateRepliesMapOnlyZeroAndOneAndLetAnErrorTextWin) {
-    const std::vector<std::pair<std::int64_t, std::optional<std::string>>> replies{
+TEST_F(HelperClientTest, RepliesMapOnlyKnownStatesAndPassTheDaemonsWordsThrough) {
+    const std::pair<std::int64_t, std::optional<std::string>> stateReplies[] = {
         {0, std::nullopt}, {1, std::nullopt}, {2, std::nullopt}, {-1, std::nullopt}, {0, "Couldn't read it"}};
-    std::vector<std::string> outcomes;
-    for (std::size_t i = 0; i < replies.size(); ++i) {
-        Running<Expected<LightState, HelperError>> call;
-        testing::run(call, client.state());
-        connection(i).helper().stateReplies.at(0)(replies[i].first, replies[i].second);
-        loop.runUntilIdle();
-        ASSERT_TRUE(call.result);
-        outcomes.push_back(outcome(*call.result));
+    std::vector<Running<Expected<LightState, HelperError>>> states(std::size(stateReplies));
+    for (auto& state : states) {
+        testing::run(state, client.state());
     }
-    EXPECT_EQ(outcomes,
-              (std::vector<std::string>{"off", "on", "error: The helper returned an unknown state.",
-                                        "error: The helper returned an unknown state.", "error: Couldn't read it"}));
-}
-
-TEST_F(HelperClientTest, SwitchVersionAndResetPassTheDaemonsWordsThrough) {
     Running<Expected<void, HelperError>> on;
     Running<Expected<void, HelperError>> off;
     Running<Expected<std::string, HelperError>> version;
@@ -100,14 +89,23 @@ TEST_F(HelperClientTest, SwitchVersionAndResetPassTheDaemonsWordsThrough) {
     testing::run(off, client.setLight(LightState::off));
     testing::run(version, client.version());
     testing::run(reset, client.resetLogoTables());
-    EXPECT_EQ(connection(0).helper().switches, std::vector<bool>{true});
-    EXPECT_EQ(connection(1).helper().switches, std::vector<bool>{false});
+    EXPECT_EQ(connection(5).helper().switches, std::vector<bool>{true});
+    EXPECT_EQ(connection(6).helper().switches, std::vector<bool>{false});
 
-    connection(0).helper().errorReplies.at(0)(std::nullopt);
-    connection(1).helper().errorReplies.at(0)(" disk full \n");
-    connection(2).helper().versionReplies.at(0)(" 2\n");
-    connection(3).helper().errorReplies.at(0)("Couldn't reset");
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        connection(i).helper().stateReplies.at(0)(stateReplies[i].first, stateReplies[i].second);
+    }
+    connection(5).helper().errorReplies.at(0)(std::nullopt);
+    connection(6).helper().errorReplies.at(0)(" disk full \n");
+    connection(7).helper().versionReplies.at(0)(" 2\n");
+    connection(8).helper().errorReplies.at(0)("Couldn't reset");
     loop.runUntilIdle();
+    std::vector<std::string> outcomes;
+    for (const auto& state : states) {
+        outcomes.push_back(outcome(state.result.value()));
+    }
+    const std::string unknown = "error: The helper returned an unknown state.";
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"off", "on", unknown, unknown, "error: Couldn't read it"}));
     EXPECT_EQ(outcome(*on.result), "ok");
     EXPECT_EQ(outcome(*off.result), "error:  disk full \n");
     EXPECT_EQ(outcome(*version.result), " 2\n");

@@ -158,13 +158,9 @@ TEST_F(LightControllerTest, RefreshFollowsTheRegistrationStatus) {
         {Phase::loading(), HelperStatus::enabled, LightState::on, Phase::ready(LightState::on)},
         {Phase::ready(LightState::on), HelperStatus::enabled, unexpected(failure("gone")),
          Phase::failed("gone", LightState::on)},
-        {Phase::failed("old", LightState::off), HelperStatus::enabled, unexpected(failure("gone")),
-         Phase::failed("gone", LightState::off)},
         {Phase::needsApproval(), HelperStatus::enabled, unexpected(failure("gone")),
          Phase::failed("gone", std::nullopt)},
         {Phase::ready(LightState::on), HelperStatus::requiresApproval, std::nullopt, Phase::needsApproval()},
-        {Phase::failed(kMissing, std::nullopt), HelperStatus::notFound, std::nullopt,
-         Phase::failed(kMissing, std::nullopt)},
         {Phase::loading(), HelperStatus::notFound, std::nullopt, Phase::needsApproval()},
         {Phase::failed("old", std::nullopt), HelperStatus::notRegistered, std::nullopt, Phase::needsApproval()},
     };
