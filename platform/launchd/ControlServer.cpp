@@ -24,7 +24,7 @@ nlohmann::json failure(const std::string& message) {
 struct ControlServer::Connection {
     std::uint64_t id = 0;
     FileDescriptor fd;
-    uid_t peer = 0;
+    ucred peer{};
     std::string input;
     std::string output;
     Cancellable watch;
@@ -33,11 +33,12 @@ struct ControlServer::Connection {
     bool closeWhenSent = false;
 };
 
-ControlServer::ControlServer(RunLoop& loop, ListeningSocket socket, JobSupervisor& supervisor,
+ControlServer::ControlServer(RunLoop& loop, ListeningSocket socket, JobSupervisor& supervisor, ServiceManager& services,
                              std::function<void()> shutdown, Logger logger)
     : loop_(loop),
       socket_(std::move(socket)),
       supervisor_(supervisor),
+      services_(services),
       shutdown_(std::move(shutdown)),
       logger_(std::move(logger)) {
     // Nobody else accepts here, but a client that gives up between poll
@@ -67,7 +68,7 @@ void ControlServer::acceptConnections() {
         auto connection = std::make_unique<Connection>();
         connection->id = id;
         connection->fd = std::move(fd);
-        connection->peer = credentials.uid;
+        connection->peer = credentials;
         auto& added = *connections_.emplace(id, std::move(connection)).first->second;
         rewatch(added);
     }
@@ -160,7 +161,7 @@ void ControlServer::handleLines(std::uint64_t id) {
     }
 }
 
-void ControlServer::handle(const std::string& line, uid_t peer, Reply reply) {
+void ControlServer::handle(const std::string& line, const ucred& peer, Reply reply) {
     const auto request = nlohmann::json::parse(line, nullptr, false);
     if (request.is_discarded() || !request.is_object() || !request.contains("command") ||
         !request["command"].is_string()) {
@@ -168,6 +169,10 @@ void ControlServer::handle(const std::string& line, uid_t peer, Reply reply) {
         return;
     }
     const auto command = request["command"].get<std::string>();
+    if (ServiceManager::handles(command)) {
+        services_.handle(command, request, {peer.uid, peer.pid}, std::move(reply));
+        return;
+    }
     if (command == "list") {
         nlohmann::json jobs = nlohmann::json::array();
         for (const auto& entry : supervisor_.list()) {
@@ -184,8 +189,8 @@ void ControlServer::handle(const std::string& line, uid_t peer, Reply reply) {
         reply(failure("unknown command \"" + command + "\""));
         return;
     }
-    if (peer != 0 && peer != ::geteuid()) {
-        logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(peer));
+    if (peer.uid != 0 && peer.uid != ::geteuid()) {
+        logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(peer.uid));
         reply(failure(command + ": permission denied; only root may " + command + " jobs"));
         return;
     }

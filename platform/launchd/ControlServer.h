@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "launchd/JobSupervisor.h"
+#include "launchd/ServiceManager.h"
 #include "launchd/UnixSocket.h"
 #include "runtime/Logger.h"
 #include "runtime/RunLoop.h"
@@ -19,10 +21,11 @@ namespace lidora::vmac {
 // Answers `vmac launchctl` on launchd's control socket (the protocol is
 // described in LaunchdClient.h). Anyone may list; loading, unloading and
 // shutting down take root, or launchd's own user when it is not root.
+// Service-manager requests go to `services` with the peer's credentials.
 class ControlServer {
 public:
-    ControlServer(RunLoop& loop, ListeningSocket socket, JobSupervisor& supervisor, std::function<void()> shutdown,
-                  Logger logger);
+    ControlServer(RunLoop& loop, ListeningSocket socket, JobSupervisor& supervisor, ServiceManager& services,
+                  std::function<void()> shutdown, Logger logger);
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
     ~ControlServer();
@@ -34,7 +37,7 @@ private:
     void acceptConnections();
     void readFrom(std::uint64_t id);
     void handleLines(std::uint64_t id);
-    void handle(const std::string& line, uid_t peer, Reply reply);
+    void handle(const std::string& line, const ucred& peer, Reply reply);
     void send(std::uint64_t id, const nlohmann::json& reply);
     void flush(std::uint64_t id);
     void rewatch(Connection& connection);
@@ -43,6 +46,7 @@ private:
     RunLoop& loop_;
     ListeningSocket socket_;
     JobSupervisor& supervisor_;
+    ServiceManager& services_;
     std::function<void()> shutdown_;
     Logger logger_;
     Cancellable acceptWatch_;

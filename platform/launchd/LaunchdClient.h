@@ -17,6 +17,14 @@ namespace lidora::vmac {
 //   {"command":"list"}  → {"ok":true,"pid":N,"jobs":[{"label","plist","pid","status"}]}
 //   {"command":"shutdown"} → {"ok":true,"pid":N}
 //
+// The service manager, for a daemon property list inside an app's bundle:
+//   {"command":"sm-status","bundle":"/abs/X.app","plistName":"x.plist"} → {"ok":true,"status":0…3}
+//   {"command":"sm-register",…same…}   → {"ok":true,"status":1}, or while approval is
+//                                         pending {"ok":false,"error":"Operation not permitted","status":2}
+//   {"command":"sm-unregister",…same…} → {"ok":true,"label":"…"} once the job is gone
+//   {"command":"approve","label":"…"}  → {"ok":true,"label":"…","bundles":["…"]}  (root)
+//   {"command":"revoke","label":"…"}   → {"ok":true,"label":"…"}  (root)
+//
 // Failures answer {"ok":false,"error":"…"}. "pid" and "status" of a job are
 // null while it has none.
 struct LaunchdError {

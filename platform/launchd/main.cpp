@@ -14,6 +14,7 @@
 #include "launchd/JobSupervisor.h"
 #include "launchd/LaunchdPaths.h"
 #include "launchd/ProcessLauncher.h"
+#include "launchd/ServiceManager.h"
 #include "launchd/SignalSource.h"
 #include "log/UnifiedLogSink.h"
 #include "prefs/AtomicFile.h"
@@ -74,6 +75,9 @@ int run() {
     JobSupervisor supervisor(
         loop, paths, launcher,
         JobRegistry::of(paths, [&](const std::string& warning) { logger.error("%{public}s", warning); }), logger);
+    ServiceManager services(
+        supervisor,
+        ServiceRegistry::of(paths, [&](const std::string& warning) { logger.error("%{public}s", warning); }), logger);
     bool stopping = false;
     auto stop = [&] {
         if (!stopping) {
@@ -104,12 +108,13 @@ int run() {
         logger.error("cannot start: %{public}s", control.error());
         return 1;
     }
-    const ControlServer server(loop, std::move(control).value(), supervisor, stop, logger);
+    const ControlServer server(loop, std::move(control).value(), supervisor, services, stop, logger);
     if (auto written = writePidFile(paths); !written) {
         logger.error("%{public}s", written.error());
     }
     logger.notice("launchd started, pid %d", static_cast<int>(::getpid()));
     supervisor.loadRegistered();
+    services.loadEnabled();
     loop.run();
     ::unlink(processPidFile(paths, kLaunchdProcessName).c_str());
     logger.notice("launchd stopped");

@@ -22,6 +22,10 @@ int runCodesign(const VmacPaths& paths, const std::vector<std::string>& argument
 int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runShutdown(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runLaunchctl(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runApprove(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runLoginItems(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runSettings(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runModel(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

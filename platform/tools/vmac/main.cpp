@@ -29,6 +29,10 @@ constexpr Command kCommands[] = {
     {"boot", "start the virtual Mac's launchd in the background", runBoot},
     {"shutdown", "stop launchd and every job it runs", runShutdown},
     {"launchctl", "load, unload and list launchd's jobs", runLaunchctl},
+    {"approve", "approve or revoke a daemon an app registered (Login Items)", runApprove},
+    {"loginitems", "list the daemons apps registered and whether they may run", runLoginItems},
+    {"settings", "show what System Settings was opened at", runSettings},
+    {"model", "print or set the model identifier (hw.model)", runModel},
 };
 
 void printUsage(std::FILE* out) {

@@ -1,16 +1,16 @@
-// A client of the helper daemon for tests: makes one call on a new
-// connection, as the app does, and prints what came back.
+// A client of the helper daemon for tests: makes each call through the app's
+// own HelperClient, a fresh connection per call, and prints what came back.
 //   helper-probe get-state | set-light on|off | version | reset [--times N]
-// Exit status: 0 a reply without error, 1 a reply with an error text,
-// 2 a connection error, 3 no answer in time, 64 bad usage.
+// Exit status: 0 success, 1 a failure (its message is printed as the app
+// would show it), 64 bad usage.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <optional>
 #include <string>
 
-#include "helper/LogoHelperProtocol.h"
+#include "light/HelperClient.h"
 #include "runloop/PollRunLoop.h"
+#include "runtime/Spawn.h"
 #include "vmac/VmacPaths.h"
 #include "xpc/MachService.h"
 #include "xpc/XpcClientConnection.h"
@@ -20,44 +20,51 @@ using namespace lidora::vmac;
 
 namespace {
 
+constexpr auto kTimeout = std::chrono::seconds(5);
+
 struct Outcome {
-    int status = 3;
-    std::string text = "no answer";
+    int status = 1;
+    std::string text;
 };
 
-Outcome callOnce(PollRunLoop& loop, XpcConnector& connector, const std::string& verb, bool on) {
-    auto connection = connector.connectToMachService(std::string(kHelperMachService), XpcConnectionOptions::privileged);
-    connection->setRemoteObjectInterface(XpcInterface::of<LogoHelperProtocol>());
-    connection->resume();
-    std::optional<Outcome> outcome;
-    const auto settle = [&](Outcome o) {
-        if (!outcome) {
-            outcome = std::move(o);
-            loop.stop();
-        }
-    };
-    auto proxy =
-        std::dynamic_pointer_cast<LogoHelperProtocol>(connection->remoteObjectProxy([&](const XpcError& error) {
-            settle({2, error.localizedDescription});
-        }));
-    const auto errorReply = [&](std::optional<std::string> error) {
-        settle(error ? Outcome{1, *error} : Outcome{0, "ok"});
-    };
+template <typename T>
+Outcome failed(const Expected<T, HelperError>& result) {
+    return {1, result.error().message};
+}
+
+Task<Outcome> callOnce(HelperClient& client, const std::string& verb, bool on) {
     if (verb == "get-state") {
-        proxy->getState([&](std::int64_t state, std::optional<std::string> error) {
-            settle(error ? Outcome{1, *error} : Outcome{0, std::to_string(state)});
-        });
-    } else if (verb == "set-light") {
-        proxy->setLightOn(on, errorReply);
-    } else if (verb == "version") {
-        proxy->version([&](std::string version) { settle({0, version}); });
-    } else {
-        proxy->resetLogoTables(errorReply);
+        const auto state = co_await client.state();
+        if (!state) {
+            co_return failed(state);
+        }
+        co_return Outcome{0, std::to_string(static_cast<std::int64_t>(*state))};
     }
-    auto limit = loop.scheduleAfter(std::chrono::seconds(5), [&] { settle({3, "no answer"}); });
-    loop.run();
-    connection->invalidate();
-    return outcome.value_or(Outcome{});
+    if (verb == "version") {
+        const auto version = co_await client.version();
+        if (!version) {
+            co_return failed(version);
+        }
+        co_return Outcome{0, *version};
+    }
+    Expected<void, HelperError> done;
+    if (verb == "set-light") {
+        done = co_await client.setLight(on ? LightState::on : LightState::off);
+    } else {
+        done = co_await client.resetLogoTables();
+    }
+    if (!done) {
+        co_return failed(done);
+    }
+    co_return Outcome{0, "ok"};
+}
+
+Task<void> callRepeatedly(PollRunLoop& loop, HelperClient& client, std::string verb, bool on, int times,
+                          Outcome& outcome) {
+    for (int i = 0; i < times; ++i) {
+        outcome = co_await callOnce(client, verb, on);
+    }
+    loop.stop();
 }
 
 }  // namespace
@@ -87,10 +94,10 @@ int main(int argc, char** argv) {
     }
     PollRunLoop loop;
     VirtualXpcConnector connector(loop, machServiceSocket(VmacPaths::fromEnvironment(), "").parent_path());
+    HelperClient client(loop, connector, kTimeout);
     Outcome outcome;
-    for (int i = 0; i < times; ++i) {
-        outcome = callOnce(loop, connector, verb, on);
-    }
+    spawn(loop, callRepeatedly(loop, client, verb, on, times, outcome));
+    loop.run();
     std::printf("%s\n", outcome.text.c_str());
     return outcome.status;
 }

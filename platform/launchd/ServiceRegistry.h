@@ -1,0 +1,85 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/Expected.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+enum class RegistrationState { requiresApproval, enabled };
+
+std::string_view registrationStateName(RegistrationState state);
+
+// A launch daemon an app registered from its own bundle.
+struct ServiceRegistration {
+    std::string label;
+    std::filesystem::path plist;
+    std::filesystem::path bundle;
+    std::string bundleIdentifier;
+    RegistrationState state = RegistrationState::requiresApproval;
+    friend bool operator==(const ServiceRegistration&, const ServiceRegistration&) = default;
+};
+
+// The administrator's yes for a daemon of one app, kept until revoked so that
+// an updated app may register it again.
+struct ServiceApproval {
+    std::string label;
+    std::string bundleIdentifier;
+    friend bool operator==(const ServiceApproval&, const ServiceApproval&) = default;
+};
+
+struct ServiceRecords {
+    std::vector<ServiceRegistration> registrations;
+    std::vector<ServiceApproval> approvals;
+
+    [[nodiscard]] const ServiceRegistration* findByPlist(const std::filesystem::path& plist) const;
+    [[nodiscard]] bool isApproved(std::string_view label, std::string_view bundleIdentifier) const;
+};
+
+// The service manager's raw status for the daemon whose property list is
+// `plist`: not found when the list can't be loaded, whatever was recorded.
+int serviceStatus(const ServiceRecords& records, const std::filesystem::path& plist, bool plistLoads);
+
+// Property-list names come from clients; they must not reach out of the
+// bundle's LaunchDaemons folder.
+bool isPlainFileName(std::string_view name);
+
+// <bundle>/Contents/Library/LaunchDaemons/<plistName>
+std::filesystem::path daemonPlistPath(const std::filesystem::path& bundle, std::string_view plistName);
+
+// The registrations and approvals, as var/db/launchd/servicemanagement.json:
+// readable by everyone so that status works without launchd, changed only
+// under the file's lock and by atomic replacement. A damaged file reads as
+// empty and is kept aside before anything is written over it.
+class ServiceRegistry {
+public:
+    using Warn = std::function<void(const std::string&)>;
+    using Change = std::function<bool(ServiceRecords&)>;
+
+    explicit ServiceRegistry(std::filesystem::path file, Warn warn = {})
+        : file_(std::move(file)), warn_(std::move(warn)) {}
+    static ServiceRegistry of(const VmacPaths& paths, Warn warn = {}) {
+        return ServiceRegistry(paths.root() / "var" / "db" / "launchd" / "servicemanagement.json", std::move(warn));
+    }
+
+    [[nodiscard]] const std::filesystem::path& file() const { return file_; }
+
+    [[nodiscard]] Expected<ServiceRecords, std::string> read() const;
+    // Writes only when `change` returns true.
+    Expected<void, std::string> update(const Change& change);
+
+private:
+    std::filesystem::path file_;
+    Warn warn_;
+};
+
+// The status a client of `bundle` sees, from the registry alone.
+int readServiceStatus(const ServiceRegistry& registry, const std::filesystem::path& bundle, std::string_view plistName);
+
+}  // namespace lidora::vmac

@@ -1,0 +1,27 @@
+#include "system/VirtualSystemSettings.h"
+
+#include <unistd.h>
+
+#include <memory>
+
+#include "log/UnifiedLogSink.h"
+#include "system/LoginItemsOpenings.h"
+
+namespace lidora::vmac {
+
+VirtualSystemSettings::VirtualSystemSettings(VmacPaths paths)
+    : paths_(std::move(paths)),
+      log_(std::make_shared<UnifiedLogSink>(UnifiedLogStore(paths_.unifiedLog())), "com.zelquin.vmac", "settings") {}
+
+void VirtualSystemSettings::openLoginItems() {
+    const auto recorded = recordLoginItemsOpening(paths_, ::getuid(), localTimestampNow());
+    if (!recorded) {
+        log_.error("System Settings opened at Login Items & Extensions, but not recorded: %{public}s",
+                   recorded.error());
+        return;
+    }
+    log_.notice("System Settings opened at Login Items & Extensions (%lld times)",
+                static_cast<long long>(recorded->count));
+}
+
+}  // namespace lidora::vmac

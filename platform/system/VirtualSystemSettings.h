@@ -1,0 +1,22 @@
+#pragma once
+
+#include "runtime/Logger.h"
+#include "system/DaemonService.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// System Settings on the virtual Mac: opening a pane is recorded for
+// `vmac settings` and in the unified log, since there is no window to show.
+class VirtualSystemSettings final : public SystemSettings {
+public:
+    explicit VirtualSystemSettings(VmacPaths paths);
+
+    void openLoginItems() override;
+
+private:
+    VmacPaths paths_;
+    Logger log_;
+};
+
+}  // namespace lidora::vmac

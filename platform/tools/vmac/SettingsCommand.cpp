@@ -1,0 +1,32 @@
+// vmac settings: what System Settings showed, since it has no window here.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "Command.h"
+#include "system/LoginItemsOpenings.h"
+
+namespace lidora::vmac {
+
+int runSettings(const VmacPaths& paths, const std::vector<std::string>& arguments) {
+    if (wantsHelp(arguments)) {
+        std::printf(
+            "usage: vmac settings\n\n"
+            "Tells how often apps of this user opened System Settings at Login Items\n"
+            "& Extensions, and when last.\n");
+        return 0;
+    }
+    if (!arguments.empty()) {
+        std::fprintf(stderr, "vmac settings: takes no arguments\n");
+        return 64;
+    }
+    const auto openings = readLoginItemsOpenings(paths, ::getuid());
+    if (!openings) {
+        std::fprintf(stderr, "vmac settings: %s\n", openings.error().c_str());
+        return 1;
+    }
+    std::printf("%s\n", describeLoginItemsOpenings(*openings).c_str());
+    return 0;
+}
+
+}  // namespace lidora::vmac
