@@ -1,6 +1,5 @@
 #include "launchd/JobRegistry.h"
 
-#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "launchd/LaunchJob.h"
@@ -11,12 +10,6 @@ namespace lidora::vmac {
 namespace {
 
 constexpr mode_t kRegistryMode = 0644;
-
-std::filesystem::path withSuffix(const std::filesystem::path& file, std::string_view suffix) {
-    auto path = file;
-    path += std::string(suffix);
-    return path;
-}
 
 Expected<std::vector<RegisteredJob>, std::string> decode(std::string_view text) {
     const auto json = nlohmann::json::parse(text, nullptr, false);
@@ -51,61 +44,15 @@ std::string encode(const std::vector<RegisteredJob>& jobs) {
 
 }  // namespace
 
-Expected<std::vector<RegisteredJob>, std::string> JobRegistry::jobs() const {
-    auto contents = readFileIfPresent(file_);
-    if (!contents) {
-        return unexpected(contents.error());
-    }
-    if (!*contents) {
-        return std::vector<RegisteredJob>();
-    }
-    auto decoded = decode((*contents)->bytes);
-    if (!decoded) {
-        if (warn_) {
-            warn_(file_.string() + " is damaged (" + decoded.error() + "); no jobs are loaded from it");
-        }
-        return std::vector<RegisteredJob>();
-    }
-    return decoded;
-}
+JobRegistry::JobRegistry(std::filesystem::path file, Warn warn)
+    : records_(std::move(file), decode, encode, kRegistryMode, std::move(warn)) {}
 
-Expected<void, std::string> JobRegistry::update(const Change& change) {
-    if (!makeDirectories(file_.parent_path())) {
-        return unexpected(systemError("cannot create", file_.parent_path()));
-    }
-    auto lock = FileLock::acquire(withSuffix(file_, ".lock"));
-    if (!lock) {
-        return unexpected(lock.error());
-    }
-    auto contents = readFileIfPresent(file_);
-    if (!contents) {
-        return unexpected(contents.error());
-    }
-    std::vector<RegisteredJob> jobs;
-    if (*contents) {
-        auto decoded = decode((*contents)->bytes);
-        if (decoded) {
-            jobs = std::move(decoded).value();
-        } else {
-            const auto aside = withSuffix(file_, ".corrupt-" + std::to_string(std::time(nullptr)));
-            std::error_code error;
-            std::filesystem::rename(file_, aside, error);
-            if (error) {
-                return unexpected(file_.string() + " is damaged and cannot be kept aside: " + error.message());
-            }
-            if (warn_) {
-                warn_(file_.string() + " was damaged (" + decoded.error() + "); kept it as " + aside.string());
-            }
-        }
-    }
-    if (!change(jobs)) {
-        return {};
-    }
-    return replaceFileAtomically(file_, withSuffix(file_, ".tmp"), encode(jobs), kRegistryMode);
+Expected<std::vector<RegisteredJob>, std::string> JobRegistry::jobs() const {
+    return records_.read();
 }
 
 Expected<void, std::string> JobRegistry::add(const RegisteredJob& job) {
-    return update([&](std::vector<RegisteredJob>& jobs) {
+    return records_.update([&](std::vector<RegisteredJob>& jobs) {
         for (auto& existing : jobs) {
             if (existing.label == job.label) {
                 if (existing == job) {
@@ -122,7 +69,7 @@ Expected<void, std::string> JobRegistry::add(const RegisteredJob& job) {
 
 Expected<std::optional<RegisteredJob>, std::string> JobRegistry::remove(std::string_view labelOrPlist) {
     std::optional<RegisteredJob> removed;
-    auto updated = update([&](std::vector<RegisteredJob>& jobs) {
+    auto updated = records_.update([&](std::vector<RegisteredJob>& jobs) {
         for (auto it = jobs.begin(); it != jobs.end(); ++it) {
             if (it->label == labelOrPlist || it->plist == std::filesystem::path(labelOrPlist)) {
                 removed = *it;

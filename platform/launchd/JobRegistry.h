@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "prefs/RecordFile.h"
 #include "runtime/Expected.h"
 #include "vmac/VmacPaths.h"
 
@@ -28,12 +29,12 @@ class JobRegistry {
 public:
     using Warn = std::function<void(const std::string&)>;
 
-    explicit JobRegistry(std::filesystem::path file, Warn warn = {}) : file_(std::move(file)), warn_(std::move(warn)) {}
+    explicit JobRegistry(std::filesystem::path file, Warn warn = {});
     static JobRegistry of(const VmacPaths& paths, Warn warn = {}) {
         return JobRegistry(paths.root() / "var" / "db" / "launchd" / "jobs.json", std::move(warn));
     }
 
-    [[nodiscard]] const std::filesystem::path& file() const { return file_; }
+    [[nodiscard]] const std::filesystem::path& file() const { return records_.file(); }
 
     // In the order they were added; an error only when the file cannot be read.
     [[nodiscard]] Expected<std::vector<RegisteredJob>, std::string> jobs() const;
@@ -43,11 +44,7 @@ public:
     Expected<std::optional<RegisteredJob>, std::string> remove(std::string_view labelOrPlist);
 
 private:
-    using Change = std::function<bool(std::vector<RegisteredJob>&)>;
-    Expected<void, std::string> update(const Change& change);
-
-    std::filesystem::path file_;
-    Warn warn_;
+    RecordFile<std::vector<RegisteredJob>> records_;
 };
 
 }  // namespace lidora::vmac

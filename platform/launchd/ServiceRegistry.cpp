@@ -1,7 +1,6 @@
 #include "launchd/ServiceRegistry.h"
 
 #include <algorithm>
-#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "launchd/LaunchJob.h"
@@ -13,12 +12,6 @@ namespace lidora::vmac {
 namespace {
 
 constexpr mode_t kRegistryMode = 0644;
-
-std::filesystem::path withSuffix(const std::filesystem::path& file, std::string_view suffix) {
-    auto path = file;
-    path += std::string(suffix);
-    return path;
-}
 
 std::optional<RegistrationState> stateFromName(std::string_view name) {
     if (name == "enabled") {
@@ -125,58 +118,8 @@ std::filesystem::path daemonPlistPath(const std::filesystem::path& bundle, std::
     return bundle / "Contents" / "Library" / "LaunchDaemons" / std::string(plistName);
 }
 
-Expected<ServiceRecords, std::string> ServiceRegistry::read() const {
-    auto contents = readFileIfPresent(file_);
-    if (!contents) {
-        return unexpected(contents.error());
-    }
-    if (!*contents) {
-        return ServiceRecords{};
-    }
-    auto decoded = decode((*contents)->bytes);
-    if (!decoded) {
-        if (warn_) {
-            warn_(file_.string() + " is damaged (" + decoded.error() + "); no registrations are read from it");
-        }
-        return ServiceRecords{};
-    }
-    return decoded;
-}
-
-Expected<void, std::string> ServiceRegistry::update(const Change& change) {
-    if (!makeDirectories(file_.parent_path())) {
-        return unexpected(systemError("cannot create", file_.parent_path()));
-    }
-    auto lock = FileLock::acquire(withSuffix(file_, ".lock"));
-    if (!lock) {
-        return unexpected(lock.error());
-    }
-    auto contents = readFileIfPresent(file_);
-    if (!contents) {
-        return unexpected(contents.error());
-    }
-    ServiceRecords records;
-    if (*contents) {
-        auto decoded = decode((*contents)->bytes);
-        if (decoded) {
-            records = std::move(decoded).value();
-        } else {
-            const auto aside = withSuffix(file_, ".corrupt-" + std::to_string(std::time(nullptr)));
-            std::error_code error;
-            std::filesystem::rename(file_, aside, error);
-            if (error) {
-                return unexpected(file_.string() + " is damaged and cannot be kept aside: " + error.message());
-            }
-            if (warn_) {
-                warn_(file_.string() + " was damaged (" + decoded.error() + "); kept it as " + aside.string());
-            }
-        }
-    }
-    if (!change(records)) {
-        return {};
-    }
-    return replaceFileAtomically(file_, withSuffix(file_, ".tmp"), encode(records), kRegistryMode);
-}
+ServiceRegistry::ServiceRegistry(std::filesystem::path file, Warn warn)
+    : records_(std::move(file), decode, encode, kRegistryMode, std::move(warn)) {}
 
 int readServiceStatus(const ServiceRegistry& registry, const std::filesystem::path& bundle,
                       std::string_view plistName) {

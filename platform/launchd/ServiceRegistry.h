@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "prefs/RecordFile.h"
 #include "runtime/Expected.h"
 #include "vmac/VmacPaths.h"
 
@@ -62,21 +63,19 @@ public:
     using Warn = std::function<void(const std::string&)>;
     using Change = std::function<bool(ServiceRecords&)>;
 
-    explicit ServiceRegistry(std::filesystem::path file, Warn warn = {})
-        : file_(std::move(file)), warn_(std::move(warn)) {}
+    explicit ServiceRegistry(std::filesystem::path file, Warn warn = {});
     static ServiceRegistry of(const VmacPaths& paths, Warn warn = {}) {
         return ServiceRegistry(paths.root() / "var" / "db" / "launchd" / "servicemanagement.json", std::move(warn));
     }
 
-    [[nodiscard]] const std::filesystem::path& file() const { return file_; }
+    [[nodiscard]] const std::filesystem::path& file() const { return records_.file(); }
 
-    [[nodiscard]] Expected<ServiceRecords, std::string> read() const;
+    [[nodiscard]] Expected<ServiceRecords, std::string> read() const { return records_.read(); }
     // Writes only when `change` returns true.
-    Expected<void, std::string> update(const Change& change);
+    Expected<void, std::string> update(const Change& change) { return records_.update(change); }
 
 private:
-    std::filesystem::path file_;
-    Warn warn_;
+    RecordFile<ServiceRecords> records_;
 };
 
 // The status a client of `bundle` sees, from the registry alone.
