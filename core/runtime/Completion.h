@@ -14,6 +14,13 @@ namespace lidora {
 // never inside resolve(). Use on the loop's thread only.
 template <typename T>
 class Completion {
+    struct State {
+        explicit State(RunLoop& l) : loop(l) {}
+        RunLoop& loop;
+        std::optional<T> value;
+        std::coroutine_handle<> waiter;
+    };
+
 public:
     explicit Completion(RunLoop& loop) : state_(std::make_shared<State>(loop)) {}
 
@@ -37,7 +44,7 @@ public:
 
     class Awaiter {
     public:
-        explicit Awaiter(std::shared_ptr<typename Completion::State> state) : state_(std::move(state)) {}
+        explicit Awaiter(std::shared_ptr<State> state) : state_(std::move(state)) {}
         Awaiter(const Awaiter&) = delete;
         Awaiter& operator=(const Awaiter&) = delete;
         ~Awaiter() {
@@ -54,19 +61,13 @@ public:
         T await_resume() { return std::move(*state_->value); }
 
     private:
-        std::shared_ptr<typename Completion::State> state_;
+        std::shared_ptr<State> state_;
         std::coroutine_handle<> self_;
     };
 
     Awaiter operator co_await() const { return Awaiter(state_); }
 
 private:
-    struct State {
-        explicit State(RunLoop& l) : loop(l) {}
-        RunLoop& loop;
-        std::optional<T> value;
-        std::coroutine_handle<> waiter;
-    };
     std::shared_ptr<State> state_;
 };
 

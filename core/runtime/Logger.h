@@ -78,14 +78,14 @@ public:
 private:
     template <typename A>
     static LogArgument argument(const A& value) {
-        if constexpr (std::is_same_v<A, bool> || (std::is_integral_v<A> && std::is_signed_v<A>)) {
+        constexpr bool isSigned =
+            std::is_same_v<A, bool> || std::is_enum_v<A> || (std::is_integral_v<A> && std::is_signed_v<A>);
+        if constexpr (isSigned) {
             return LogArgument(static_cast<std::int64_t>(value));
         } else if constexpr (std::is_integral_v<A>) {
             return LogArgument(static_cast<std::uint64_t>(value));
         } else if constexpr (std::is_floating_point_v<A>) {
             return LogArgument(static_cast<double>(value));
-        } else if constexpr (std::is_enum_v<A>) {
-            return LogArgument(static_cast<std::int64_t>(value));
         } else {
             return LogArgument(std::string(std::string_view(value)));
         }

@@ -17,7 +17,7 @@ std::filesystem::path ownExecutable() {
 }  // namespace
 
 std::filesystem::path bundlePathForExecutable(const std::filesystem::path& executable) {
-    const auto folder = executable.parent_path();
+    auto folder = executable.parent_path();
     const auto contents = folder.parent_path();
     if (folder.filename() == "MacOS" && contents.filename() == "Contents" && contents.has_parent_path() &&
         contents.parent_path() != contents.root_path() && !contents.parent_path().empty()) {

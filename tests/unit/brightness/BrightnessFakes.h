@@ -1,0 +1,95 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "brightness/CoreBrightnessBackend.h"
+#include "prefs/UserDefaults.h"
+
+namespace lidora::testing {
+
+class MemoryDefaults final : public UserDefaults {
+public:
+    [[nodiscard]] std::optional<PreferenceValue> object(std::string_view key) const override {
+        const auto found = values.find(key);
+        return found == values.end() ? std::nullopt : std::optional(found->second);
+    }
+    Expected<void, std::string> set(std::string_view key, PreferenceValue value) override {
+        values.insert_or_assign(std::string(key), std::move(value));
+        return {};
+    }
+    Expected<void, std::string> remove(std::string_view key) override {
+        values.erase(std::string(key));
+        return {};
+    }
+    std::map<std::string, PreferenceValue, std::less<>> values;
+};
+
+class MemoryDefaultsProvider final : public UserDefaultsProvider {
+public:
+    std::shared_ptr<UserDefaults> standard() override { return standardDefaults; }
+    std::shared_ptr<UserDefaults> suite(std::string_view) override { return suiteOpens ? suiteDefaults : nullptr; }
+    Subscription observeChanges(std::function<void()>) override { return {}; }
+
+    std::shared_ptr<MemoryDefaults> standardDefaults = std::make_shared<MemoryDefaults>();
+    std::shared_ptr<MemoryDefaults> suiteDefaults = std::make_shared<MemoryDefaults>();
+    bool suiteOpens = true;
+};
+
+// One display whose brightness the getter reads and the setter records.
+struct FakeDisplay final : DisplayBrightnessGetter, DisplayBrightnessSetter, DisplayList {
+    std::int32_t operator()(DisplayID, float* value) override {
+        *value = brightness;
+        return readError;
+    }
+    std::int32_t operator()(DisplayID id, float value) override {
+        writes.emplace_back(id, value);
+        brightness = value;
+        return 0;
+    }
+    Expected<std::vector<DisplayID>, std::int32_t> onlineDisplays(std::uint32_t) const override {
+        if (listError != 0) {
+            return unexpected(listError);
+        }
+        return online;
+    }
+    bool isBuiltin(DisplayID id) const override { return id == builtIn; }
+
+    float brightness = 0.8F;
+    std::int32_t readError = 0;
+    std::int32_t listError = 0;
+    std::vector<DisplayID> online{5, 1};
+    DisplayID builtIn = 1;
+    std::vector<std::pair<DisplayID, float>> writes;
+};
+
+// The logo tables as the brightness daemon holds them.
+class FakeBackend final : public LogoBrightnessBackend {
+public:
+    std::optional<BrightnessTable> copyProperty(std::string_view key) override {
+        ++reads;
+        const auto found = tables.find(key);
+        return found == tables.end() ? std::nullopt : std::optional(found->second);
+    }
+    bool setProperty(const BrightnessTable& table, std::string_view key) override {
+        if (refused.count(std::string(key)) != 0) {
+            return false;
+        }
+        ++writes;
+        tables.insert_or_assign(std::string(key), table);
+        return true;
+    }
+    std::optional<float> displayBrightness() override { return std::nullopt; }
+    void setDisplayBrightness(float) override {}
+    void nudge() override { ++nudges; }
+
+    std::map<std::string, BrightnessTable, std::less<>> tables;
+    std::set<std::string> refused;
+    int reads = 0;
+    int writes = 0;
+    int nudges = 0;
+};
+
+}  // namespace lidora::testing
