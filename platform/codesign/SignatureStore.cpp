@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <mutex>
 
 #include "codesign/Sha256.h"
@@ -74,25 +75,41 @@ Expected<OpenedDatabase, std::string> openTrusted(const std::filesystem::path& d
     return OpenedDatabase{std::move(fd), fileStampOf(info)};
 }
 
-Expected<std::string, std::string> readAll(int fd, const std::filesystem::path& path, std::size_t limit) {
-    std::string bytes;
+// Reads a descriptor to its end, handing on each chunk; a chunk refused by
+// `take` ends the read with its error.
+Expected<void, std::string> readChunks(int fd, const std::filesystem::path& path,
+                                       const std::function<Expected<void, std::string>(std::string_view)>& take) {
     char buffer[65536];
     for (;;) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
         if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return unexpected(systemError("cannot read", path));
         }
         if (count == 0) {
-            return bytes;
+            return {};
         }
-        if (bytes.size() + static_cast<std::size_t>(count) > limit) {
+        if (auto taken = take(std::string_view(buffer, static_cast<std::size_t>(count))); !taken) {
+            return taken;
+        }
+    }
+}
+
+Expected<std::string, std::string> readAll(int fd, const std::filesystem::path& path, std::size_t limit) {
+    std::string bytes;
+    auto read = readChunks(fd, path, [&](std::string_view chunk) -> Expected<void, std::string> {
+        if (bytes.size() + chunk.size() > limit) {
             return unexpected(path.string() + " is too large");
         }
-        bytes.append(buffer, static_cast<std::size_t>(count));
+        bytes.append(chunk);
+        return {};
+    });
+    if (!read) {
+        return unexpected(read.error());
     }
+    return bytes;
 }
 
 Expected<std::vector<SignatureRecord>, std::string> readRecords(const OpenedDatabase& opened,
@@ -124,20 +141,14 @@ void pruneDeadRecords(std::vector<SignatureRecord>& records) {
 
 Expected<std::string, std::string> hashContents(int fd, const std::filesystem::path& path) {
     Sha256 hash;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return unexpected(systemError("cannot read", path));
-        }
-        if (count == 0) {
-            return Sha256::hex(hash.finish());
-        }
-        hash.update(std::string_view(buffer, static_cast<std::size_t>(count)));
+    auto read = readChunks(fd, path, [&](std::string_view chunk) -> Expected<void, std::string> {
+        hash.update(chunk);
+        return {};
+    });
+    if (!read) {
+        return unexpected(read.error());
     }
+    return Sha256::hex(hash.finish());
 }
 
 // The file as it is now: its stamp and the hash of its contents, provided
