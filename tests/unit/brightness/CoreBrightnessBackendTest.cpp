@@ -52,7 +52,7 @@ protected:
     std::optional<CoreBrightnessBackend> backend;
 };
 
-TEST_F(CoreBrightnessBackendTest, TablesGoThroughTheClientAndMalformedOnesAreAbsent) {
+TEST_F(CoreBrightnessBackendTest, TablesGoThroughTheClientAndMalformedOrUnreachableOnesAreAbsent) {
     auto& b = make();
     const BrightnessTable table{{0, 10}, {1, 400}};
     EXPECT_TRUE(b.setProperty(table, kBrightnessCurveKey));
@@ -63,13 +63,9 @@ TEST_F(CoreBrightnessBackendTest, TablesGoThroughTheClientAndMalformedOnesAreAbs
     EXPECT_FALSE(b.setProperty(table, kBrightnessCurveKey));
     client->missing = std::string(kCopyPropertySelector);
     EXPECT_EQ(b.copyProperty(kBrightnessCurveKey), std::nullopt);
-}
-
-TEST_F(CoreBrightnessBackendTest, WithoutTheFrameworkNothingIsReadOrWritten) {
     client.reset();
-    auto& b = make();
-    EXPECT_EQ(b.copyProperty(kBrightnessCurveKey), std::nullopt);
-    EXPECT_FALSE(b.setProperty({{0, 1}}, kBrightnessCurveKey));
+    EXPECT_EQ(make().copyProperty(kBrightnessCurveKey), std::nullopt);
+    EXPECT_FALSE(b.setProperty(table, kBrightnessCurveKey));
 }
 
 TEST_F(CoreBrightnessBackendTest, DisplayBrightnessIsReadAndClampedOnTheBuiltInDisplay) {
@@ -82,20 +78,21 @@ TEST_F(CoreBrightnessBackendTest, DisplayBrightnessIsReadAndClampedOnTheBuiltInD
     EXPECT_EQ(b.displayBrightness(), std::nullopt);
 }
 
-TEST_F(CoreBrightnessBackendTest, NoBuiltInDisplayMeansNoDisplayAccessAndNoNudge) {
-    for (const bool listFails : {false, true}) {
-        display->builtIn = 99;
-        display->listError = listFails ? 1001 : 0;
-        EXPECT_EQ(builtInDisplayID(*display), std::nullopt);
+TEST_F(CoreBrightnessBackendTest, AnUnreachableDisplayIsNeitherReadNorWrittenNorNudged) {
+    display->readError = 1;
+    make().nudge();
+    make(false).nudge();
+    display->readError = 0;
+    display->builtIn = 99;
+    for (const std::int32_t listError : {0, 1001}) {
+        display->listError = listError;
         auto& b = make();
         EXPECT_EQ(b.displayBrightness(), std::nullopt);
         b.nudge();
         b.setDisplayBrightness(0.5F);
-        EXPECT_TRUE(display->writes.empty());
     }
-    display->listError = 0;
-    display->online.clear();
-    EXPECT_EQ(builtInDisplayID(*display), std::nullopt);
+    EXPECT_TRUE(display->writes.empty());
+    EXPECT_EQ(loop.pendingTimers(), 0U);
 }
 
 TEST_F(CoreBrightnessBackendTest, NudgeBurstLeavesOneRestoreToTheValueBeforeTheFirstNudge) {
@@ -124,14 +121,6 @@ TEST_F(CoreBrightnessBackendTest, NudgeStepsTowardsTheMiddle) {
         loop.advance(150ms);
         EXPECT_EQ(display->writes.back().second, start);
     }
-}
-
-TEST_F(CoreBrightnessBackendTest, NudgeDoesNothingWhenTheDisplayCannotBeRead) {
-    display->readError = 1;
-    make().nudge();
-    make(false).nudge();
-    EXPECT_TRUE(display->writes.empty());
-    EXPECT_EQ(loop.pendingTimers(), 0U);
 }
 
 TEST_F(CoreBrightnessBackendTest, RestoreStillRunsAfterTheBackendIsGone) {

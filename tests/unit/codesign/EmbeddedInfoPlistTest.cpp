@@ -121,23 +121,13 @@ TEST(EmbeddedInfoPlist, ObjcopyChangesWhatIsRead) {
     ASSERT_TRUE(plist.has_value()) << plist.error();
     EXPECT_EQ(stringAt(*plist, "CFBundleIdentifier"), "com.zelquin.lidora.helper");
     EXPECT_EQ(plist->count("LSTeamID"), 0U);
-    // The rewritten binary still runs.
-    const auto listed = testing::runProcess({copy.string(), "--gtest_list_tests"});
-    EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_THAT(listed.out, HasSubstr("ObjcopyChangesWhatIsRead"));
 
-    const std::pair<const char*, const char*> bad[] = {
-        {"<plist version=\"1.0\"><array/></plist>", "not a dictionary"},
-        {"<plist version=\"1.0\">\n<dict>\n<key>a</key>\n<integer>x</integer>\n</dict>\n</plist>", "line 4"},
-    };
-    for (const auto& [text, reason] : bad) {
-        writeFile(dir.path() / "bad.plist", text);
-        ASSERT_EQ(testing::runProcess({OBJCOPY_BIN, "--update-section",
-                                       "__info_plist=" + (dir.path() / "bad.plist").string(), copy.string()})
-                      .status,
-                  0);
-        EXPECT_THAT(readEmbeddedInfoPlist(copy).error(), HasSubstr(reason)) << text;
-    }
+    writeFile(dir.path() / "bad.plist", "<plist version=\"1.0\"><array/></plist>");
+    ASSERT_EQ(testing::runProcess({OBJCOPY_BIN, "--update-section",
+                                   "__info_plist=" + (dir.path() / "bad.plist").string(), copy.string()})
+                  .status,
+              0);
+    EXPECT_THAT(readEmbeddedInfoPlist(copy).error(), HasSubstr("not a dictionary"));
 }
 
 TEST(PlistDocument, StripsTheWrapperAndRefusesWhatIsNotAPlist) {
