@@ -114,16 +114,13 @@ Expected<pid_t, std::string> startDetached(const VmacPaths& paths, const std::fi
 }  // namespace
 
 int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
-    if (wantsHelp(arguments)) {
-        std::printf(
+    if (const auto answered = answerArgumentlessCommand(
+            "boot",
             "usage: vmac boot\n\nStarts the virtual Mac's launchd in the background and waits until it\n"
             "answers. It loads the jobs loaded before and starts daemons on demand.\n"
-            "Does nothing when launchd already runs. Its output goes to var/log/launchd.log.\n");
-        return 0;
-    }
-    if (!arguments.empty()) {
-        std::fprintf(stderr, "vmac boot: takes no arguments\n");
-        return 64;
+            "Does nothing when launchd already runs. Its output goes to var/log/launchd.log.\n",
+            arguments)) {
+        return *answered;
     }
     const auto running = requestLaunchd(paths, {{"command", "list"}}, 5s);
     if (running) {
@@ -168,15 +165,12 @@ int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
 }
 
 int runShutdown(const VmacPaths& paths, const std::vector<std::string>& arguments) {
-    if (wantsHelp(arguments)) {
-        std::printf(
+    if (const auto answered = answerArgumentlessCommand(
+            "shutdown",
             "usage: vmac shutdown\n\nAsks the virtual Mac's launchd to stop its jobs and exit, and waits until\n"
-            "it is gone. Does nothing when launchd is not running.\n");
-        return 0;
-    }
-    if (!arguments.empty()) {
-        std::fprintf(stderr, "vmac shutdown: takes no arguments\n");
-        return 64;
+            "it is gone. Does nothing when launchd is not running.\n",
+            arguments)) {
+        return *answered;
     }
     const auto reply = requestLaunchd(paths, {{"command", "shutdown"}}, 5s);
     if (!reply) {

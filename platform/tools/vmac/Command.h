@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,10 @@ int runSettings(const VmacPaths& paths, const std::vector<std::string>& argument
 int runModel(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
+
+// For commands without arguments: prints `usage` for --help (status 0) or
+// refuses arguments (status 64); empty when the command should run.
+std::optional<int> answerArgumentlessCommand(const char* name, const char* usage,
+                                             const std::vector<std::string>& arguments);
 
 }  // namespace lidora::vmac

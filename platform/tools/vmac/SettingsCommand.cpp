@@ -9,16 +9,13 @@
 namespace lidora::vmac {
 
 int runSettings(const VmacPaths& paths, const std::vector<std::string>& arguments) {
-    if (wantsHelp(arguments)) {
-        std::printf(
-            "usage: vmac settings\n\n"
-            "Tells how often apps of this user opened System Settings at Login Items\n"
-            "& Extensions, and when last.\n");
-        return 0;
-    }
-    if (!arguments.empty()) {
-        std::fprintf(stderr, "vmac settings: takes no arguments\n");
-        return 64;
+    if (const auto answered =
+            answerArgumentlessCommand("settings",
+                                      "usage: vmac settings\n\n"
+                                      "Tells how often apps of this user opened System Settings at Login Items\n"
+                                      "& Extensions, and when last.\n",
+                                      arguments)) {
+        return *answered;
     }
     const auto openings = readLoginItemsOpenings(paths, ::getuid());
     if (!openings) {

@@ -23,15 +23,12 @@ std::size_t countDomains(const std::filesystem::path& folder) {
 }  // namespace
 
 int runStatus(const VmacPaths& paths, const std::vector<std::string>& arguments) {
-    if (wantsHelp(arguments)) {
-        std::printf(
+    if (const auto answered = answerArgumentlessCommand(
+            "status",
             "usage: vmac status\n\nShows where the virtual Mac lives, its system version, the processes\n"
-            "it runs, its preference domains and the size of its unified log.\n");
-        return 0;
-    }
-    if (!arguments.empty()) {
-        std::fprintf(stderr, "vmac status: takes no arguments\n");
-        return 64;
+            "it runs, its preference domains and the size of its unified log.\n",
+            arguments)) {
+        return *answered;
     }
     const auto version = readSystemVersion(paths);
     std::printf("Virtual Mac at %s\n", paths.root().c_str());

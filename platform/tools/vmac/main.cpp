@@ -19,6 +19,19 @@ bool wantsHelp(const std::vector<std::string>& arguments) {
     return false;
 }
 
+std::optional<int> answerArgumentlessCommand(const char* name, const char* usage,
+                                             const std::vector<std::string>& arguments) {
+    if (wantsHelp(arguments)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (!arguments.empty()) {
+        std::fprintf(stderr, "vmac %s: takes no arguments\n", name);
+        return 64;
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 constexpr Command kCommands[] = {
