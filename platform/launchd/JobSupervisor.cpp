@@ -114,6 +114,22 @@ void JobSupervisor::loadRegistered() {
     }
 }
 
+void JobSupervisor::loadFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::vector<std::filesystem::path> plists;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().extension() == ".plist") {
+            plists.push_back(entry.path());
+        }
+    }
+    std::sort(plists.begin(), plists.end());
+    for (const auto& plist : plists) {
+        if (auto loaded = load(plist, false); !loaded) {
+            logger_.error("cannot load %{public}s: %{public}s", plist.string(), loaded.error());
+        }
+    }
+}
+
 void JobSupervisor::unload(std::string_view labelOrPlist, Done done) {
     auto found = jobs_.find(labelOrPlist);
     if (found == jobs_.end()) {

@@ -45,6 +45,9 @@ public:
     // Loads every registered job; those that cannot be loaded are logged
     // and stay registered.
     void loadRegistered();
+    // Loads every property list in `folder` without registering it: the
+    // system's own daemons, whose folder is read at every start.
+    void loadFolder(const std::filesystem::path& folder);
     // Forgets the job with that label or property list, closes its sockets
     // and calls `done` once its instance has ended.
     void unload(std::string_view labelOrPlist, Done done);

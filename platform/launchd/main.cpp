@@ -19,6 +19,7 @@
 #include "log/UnifiedLogSink.h"
 #include "prefs/AtomicFile.h"
 #include "runloop/PollRunLoop.h"
+#include "vmac/SystemDaemons.h"
 #include "vmac/VmacLayout.h"
 
 namespace lidora::vmac {
@@ -113,6 +114,7 @@ int run() {
         logger.error("%{public}s", written.error());
     }
     logger.notice("launchd started, pid %d", static_cast<int>(::getpid()));
+    supervisor.loadFolder(systemLaunchDaemons(paths));
     supervisor.loadRegistered();
     services.loadEnabled();
     loop.run();

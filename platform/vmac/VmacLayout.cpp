@@ -1,5 +1,7 @@
 #include "vmac/VmacLayout.h"
 
+#include "vmac/SystemDaemons.h"
+
 #include <signal.h>
 
 #include <cerrno>
@@ -56,6 +58,9 @@ Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::
     }
     if (auto linked = linkTool(root / "usr" / "bin" / "killall", "/usr/bin/killall"); !linked) {
         return linked;
+    }
+    if (auto written = writeSystemDaemonPlists(paths, toolsDirectory); !written) {
+        return written;
     }
     if (!std::filesystem::exists(systemVersionFile(paths))) {
         const SystemVersion version;

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "light/HelperRegistering.h"
+#include "runtime/Expected.h"
+
+namespace lidora {
+
+// SMAppService.mainApp: the application itself as a login item.
+class MainAppLoginItem {
+public:
+    virtual ~MainAppLoginItem() = default;
+
+    [[nodiscard]] virtual HelperStatus status() const = 0;
+    // The error's text is the system's description.
+    virtual Expected<void, std::string> registerItem() = 0;
+    virtual Expected<void, std::string> unregisterItem() = 0;
+};
+
+}  // namespace lidora

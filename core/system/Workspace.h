@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+
+#include "runtime/Cancellable.h"
+
+namespace lidora {
+
+// NSWorkspace's notifications and the Apple events the system sends to a
+// running application.
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+
+    // NSWorkspaceDidWakeNotification, delivered on the run loop.
+    [[nodiscard]] virtual Cancellable observeDidWake(std::function<void()> handler) = 0;
+    // The reopen event: the user opened the application while it runs.
+    [[nodiscard]] virtual Cancellable observeReopen(std::function<void()> handler) = 0;
+};
+
+}  // namespace lidora

@@ -1,0 +1,92 @@
+#include "vmac/SystemDaemons.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "prefs/AtomicFile.h"
+
+namespace lidora::vmac {
+
+namespace {
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string expanded(const std::string& argument, const VmacPaths& paths) {
+    constexpr std::string_view kRoot = "$VMAC_ROOT/";
+    if (argument.starts_with(kRoot)) {
+        return (paths.root() / argument.substr(kRoot.size())).string();
+    }
+    return argument;
+}
+
+}  // namespace
+
+const std::vector<SystemDaemon>& systemDaemons() {
+    static const std::vector<SystemDaemon> daemons = {};
+    return daemons;
+}
+
+std::string systemDaemonPlist(const SystemDaemon& daemon, const VmacPaths& paths,
+                              const std::filesystem::path& toolsDirectory) {
+    const auto program = daemon.program.is_absolute() ? daemon.program : toolsDirectory / daemon.program;
+    std::ostringstream out;
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">\n<dict>\n"
+        << "\t<key>Label</key>\n\t<string>" << escaped(daemon.label) << "</string>\n"
+        << "\t<key>Program</key>\n\t<string>" << escaped(program.string()) << "</string>\n"
+        << "\t<key>ProgramArguments</key>\n\t<array>\n\t\t<string>" << escaped(program.string()) << "</string>\n";
+    for (const auto& argument : daemon.arguments) {
+        out << "\t\t<string>" << escaped(expanded(argument, paths)) << "</string>\n";
+    }
+    out << "\t</array>\n";
+    if (!daemon.machServices.empty()) {
+        out << "\t<key>MachServices</key>\n\t<dict>\n";
+        for (const auto& service : daemon.machServices) {
+            out << "\t\t<key>" << escaped(service) << "</key>\n\t\t<true/>\n";
+        }
+        out << "\t</dict>\n";
+    }
+    out << "\t<key>KeepAlive</key>\n\t<" << (daemon.keepAlive ? "true" : "false") << "/>\n"
+        << "\t<key>RunAtLoad</key>\n\t<true/>\n</dict>\n</plist>\n";
+    return out.str();
+}
+
+Expected<void, std::string> writeSystemDaemonPlists(const VmacPaths& paths,
+                                                    const std::filesystem::path& toolsDirectory) {
+    const auto folder = systemLaunchDaemons(paths);
+    if (!makeDirectories(folder)) {
+        return unexpected("cannot create " + folder.string() + ": " + std::strerror(errno));
+    }
+    for (const auto& daemon : systemDaemons()) {
+        const auto plist = folder / (daemon.label + ".plist");
+        const auto text = systemDaemonPlist(daemon, paths, toolsDirectory);
+        std::ifstream in(plist);
+        const std::string current((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (current == text) {
+            continue;
+        }
+        auto temporary = plist;
+        temporary += ".tmp";
+        if (auto written = replaceFileAtomically(plist, temporary, text, 0644); !written) {
+            return written;
+        }
+    }
+    return {};
+}
+
+}  // namespace lidora::vmac
