@@ -40,6 +40,7 @@ public:
     void setSuspended(bool suspended) { suspended_ = suspended; }
 
     [[nodiscard]] UserDefaults& levelStore() { return *levelStore_; }
+    [[nodiscard]] LogoBrightnessBackend& backend() { return *backend_; }
 
     // True when the tables match the stored level (or an effect owns them);
     // false when they cannot be read or written. Without force, tables

@@ -35,15 +35,7 @@ LightController::LightController(HardwareSupport hardware, std::string modelIden
       loop_(loop),
       environment_(environment) {}
 
-std::optional<LightState> LightController::knownLightState() const {
-    if (const auto* ready = phase().asReady()) {
-        return ready->state;
-    }
-    if (const auto* failed = phase().asFailed()) {
-        return failed->last;
-    }
-    return std::nullopt;
-}
+std::optional<LightState> LightController::knownLightState() const { return lidora::knownLightState(phase()); }
 
 std::optional<std::string> LightController::blockingMessage() const {
     if (hardware_ == HardwareSupport::unsupported) {

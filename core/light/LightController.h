@@ -34,6 +34,8 @@ public:
     }
 
     [[nodiscard]] std::optional<LightState> knownLightState() const;
+    [[nodiscard]] HardwareSupport hardware() const { return hardware_; }
+    [[nodiscard]] const std::optional<std::string>& installProblem() const { return installProblem_; }
     // Why the light can't be switched at all, if it can't.
     [[nodiscard]] std::optional<std::string> blockingMessage() const;
 

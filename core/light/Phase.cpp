@@ -17,4 +17,14 @@ std::string Phase::text() const {
     return isNeedsApproval() ? "needsApproval" : "loading";
 }
 
+std::optional<LightState> knownLightState(const Phase& phase) {
+    if (const auto* ready = phase.asReady()) {
+        return ready->state;
+    }
+    if (const auto* failed = phase.asFailed()) {
+        return failed->last;
+    }
+    return std::nullopt;
+}
+
 }  // namespace lidora

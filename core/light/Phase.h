@@ -56,4 +56,7 @@ private:
     Value value_;
 };
 
+// The state of ready, the last state of failed, none otherwise.
+std::optional<LightState> knownLightState(const Phase& phase);
+
 }  // namespace lidora

@@ -29,7 +29,7 @@ public:
 
     [[nodiscard]] virtual bool supportsGentleScheduledUpdateReminders() const = 0;
     [[nodiscard]] virtual bool standardUserDriverShouldHandleShowingScheduledUpdate(const AppcastItem& update,
-                                                                                   bool immediateFocus) = 0;
+                                                                                    bool immediateFocus) = 0;
     virtual void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const AppcastItem& update,
                                                            const UserUpdateState& state) = 0;
     virtual void standardUserDriverDidReceiveUserAttention(const AppcastItem& update) = 0;
@@ -53,8 +53,7 @@ public:
 
 // initWithStartingUpdater:updaterDelegate:userDriverDelegate:. The delegate
 // outlives the controller.
-using StandardUpdaterControllerFactory =
-    std::function<std::unique_ptr<StandardUpdaterController>(bool startingUpdater,
-                                                             StandardUserDriverDelegate& userDriverDelegate)>;
+using StandardUpdaterControllerFactory = std::function<std::unique_ptr<StandardUpdaterController>(
+    bool startingUpdater, StandardUserDriverDelegate& userDriverDelegate)>;
 
 }  // namespace lidora

@@ -1,0 +1,104 @@
+#include "SymbolCatalog.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace lidora::app {
+
+namespace {
+
+// Outlines are designed on a 24-unit grid.
+constexpr double kGrid = 24;
+constexpr double kStroke = 1.8;
+
+QPainterPath bulbGlass() {
+    QPainterPath glass;
+    glass.moveTo(9, 16.5);
+    glass.cubicTo(9, 14.5, 5, 12.5, 5, 8.5);
+    glass.cubicTo(5, 4.6, 8.1, 1.8, 12, 1.8);
+    glass.cubicTo(15.9, 1.8, 19, 4.6, 19, 8.5);
+    glass.cubicTo(19, 12.5, 15, 14.5, 15, 16.5);
+    glass.closeSubpath();
+    return glass;
+}
+
+void drawBase(QPainter& painter, const QColor& color) {
+    QPen pen(color, kStroke, Qt::SolidLine, Qt::RoundCap);
+    painter.setPen(pen);
+    painter.drawLine(QPointF(9.2, 19), QPointF(14.8, 19));
+    painter.drawLine(QPointF(10, 21.8), QPointF(14, 21.8));
+}
+
+void drawBulb(QPainter& painter, bool filled, const QColor& primary, const QColor& secondary) {
+    const auto glass = bulbGlass();
+    if (filled) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(primary);
+        painter.drawPath(glass);
+    } else {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(primary, kStroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(glass);
+    }
+    drawBase(painter, filled ? secondary : primary);
+}
+
+void drawSun(QPainter& painter, bool large, const QColor& color) {
+    const QPointF centre(12, 12);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(color, kStroke, Qt::SolidLine, Qt::RoundCap));
+    const double radius = large ? 4.6 : 3.6;
+    painter.drawEllipse(centre, radius, radius);
+    const double inner = large ? 7.4 : 6.4;
+    const double outer = large ? 10.6 : 7.0;
+    for (int ray = 0; ray < 8; ++ray) {
+        const double angle = ray * std::numbers::pi / 4;
+        const QPointF direction(std::cos(angle), std::sin(angle));
+        painter.drawLine(centre + direction * inner, centre + direction * outer);
+    }
+}
+
+}  // namespace
+
+bool SymbolCatalog::contains(std::string_view name) {
+    constexpr std::array<std::string_view, 5> kNames = {"lightbulb", "lightbulb.fill", "lightbulb.slash", "sun.min",
+                                                        "sun.max"};
+    return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
+}
+
+QImage SymbolCatalog::render(std::string_view name, double pointSize, double scale, const QColor& primary,
+                             const QColor& secondary) {
+    if (!contains(name) || !(pointSize > 0) || !(scale > 0)) {
+        return {};
+    }
+    const int pixels = std::max(1, static_cast<int>(std::lround(pointSize * scale)));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(scale);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(pointSize / kGrid, pointSize / kGrid);
+    if (name == "lightbulb") {
+        drawBulb(painter, false, primary, secondary);
+    } else if (name == "lightbulb.fill") {
+        drawBulb(painter, true, primary, secondary);
+    } else if (name == "lightbulb.slash") {
+        drawBulb(painter, false, primary, secondary);
+        // The slash cuts through the outline with a gap, as system symbols do.
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(QPen(Qt::black, kStroke * 2.4, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(3, 2), QPointF(21, 22));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(QPen(primary, kStroke, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(3, 2), QPointF(21, 22));
+    } else {
+        drawSun(painter, name == "sun.max", primary);
+    }
+    return image;
+}
+
+}  // namespace lidora::app

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <string_view>
+
+namespace lidora::app {
+
+// The system symbols the app uses, drawn from vector outlines of our own
+// so they stay crisp at any size: "lightbulb", "lightbulb.fill",
+// "lightbulb.slash", "sun.min", "sun.max".
+class SymbolCatalog {
+public:
+    [[nodiscard]] static bool contains(std::string_view name);
+
+    // A square image `pointSize` points wide at `scale` device pixels per
+    // point; the first colour draws the symbol's main layer, the second its
+    // secondary layer (a bulb's base). Null for an unknown name.
+    [[nodiscard]] static QImage render(std::string_view name, double pointSize, double scale, const QColor& primary,
+                                       const QColor& secondary);
+};
+
+}  // namespace lidora::app

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "brightness/LogoBrightnessController.h"
+#include "light/HelperRegistering.h"
+#include "light/LightController.h"
+#include "light/LightService.h"
+#include "prefs/UserDefaults.h"
+#include "runtime/Logger.h"
+#include "runtime/RunLoop.h"
+#include "shell/ApplicationShell.h"
+#include "shell/HotKey.h"
+#include "shell/Seams.h"
+#include "shell/SparkleUpdater.h"
+#include "shell/Updater.h"
+#include "system/ControlCenter.h"
+#include "system/DarwinNotifications.h"
+#include "system/HotKeyEvents.h"
+#include "system/LoginItem.h"
+#include "system/SystemInfo.h"
+#include "system/Workspace.h"
+
+namespace lidora {
+
+inline constexpr std::string_view kChangedNotification = "com.zelquin.lidora.changed";
+inline constexpr std::string_view kBrightnessChangedNotification = "com.zelquin.lidora.brightness-changed";
+
+inline constexpr std::string_view kShowMenuBarIconKey = "showMenuBarIcon";
+inline constexpr std::string_view kColorMenuBarIconKey = "colorMenuBarIcon";
+inline constexpr std::string_view kClassicLogoEnabledKey = "classicLogoEnabled";
+inline constexpr std::string_view kClassicLogoUnlockedKey = "classicLogoUnlocked";
+inline constexpr std::string_view kClassicLogoShowModeKey = "classicLogoShowMode";
+
+inline constexpr Duration kBrightnessUpkeepInterval = std::chrono::seconds(60);
+inline constexpr Duration kAfterWakeDelay = std::chrono::seconds(2);
+inline constexpr Duration kHelperCallTimeout = std::chrono::seconds(5);
+
+// Everything the app's delegate is built over: the system's services, the
+// shared instances and the parts other work will fill.
+struct AppParts {
+    RunLoop& loop;
+    std::shared_ptr<LogSink> logSink;
+    UserDefaultsProvider& defaults;
+    LightService& light;
+    HelperRegistering& registration;
+    std::string modelIdentifier;
+    std::string bundlePath;
+    ProcessEnvironment& environment;
+    LogoBrightnessController& brightness;
+    ControlCenter& controls;
+    DarwinNotificationCenter& notifications;
+    Workspace& workspace;
+    HotKeyEventManager& hotKeyEvents;
+    MainAppLoginItem& loginItem;
+    ApplicationShell& application;
+    WindowHolder& settingsWindow;
+    WindowHolder& messageWindow;
+    LogoEffects& effects;
+    ClassicLogo& classicLogo;
+    StandardUpdaterControllerFactory makeUpdaterController;
+};
+
+// The app's composition root: owns the long-lived objects, starts them in
+// order at launch and keeps them in step with preferences, wake, other
+// processes and the light. Use on the run loop; it lives as long as the app.
+class AppDelegate {
+public:
+    explicit AppDelegate(AppParts parts);
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+    ~AppDelegate();
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    // The user opened the running app again.
+    bool applicationShouldHandleReopen();
+
+    LightController& controller();
+    [[nodiscard]] RunLoop& loop() { return parts_.loop; }
+    [[nodiscard]] UserDefaultsProvider& defaultsProvider() { return parts_.defaults; }
+    [[nodiscard]] HelperRegistering& registration() { return parts_.registration; }
+    [[nodiscard]] Updater* updater() { return updater_.get(); }
+    [[nodiscard]] LogoBrightnessController& brightness() { return parts_.brightness; }
+    [[nodiscard]] UserDefaults& standardDefaults() { return *standard_; }
+    [[nodiscard]] UserDefaults& groupDefaults() { return *group_; }
+    [[nodiscard]] ControlCenter& controls() { return parts_.controls; }
+    [[nodiscard]] MainAppLoginItem& loginItem() { return parts_.loginItem; }
+    [[nodiscard]] ApplicationShell& application() { return parts_.application; }
+
+    void openSettings();
+    void showMessageWindow();
+    void showAboutPanel();
+    // For Shortcuts: the problem text, or none on success.
+    Task<std::optional<std::string>> sendMessage(std::string text);
+
+    [[nodiscard]] bool overlayShown() const { return overlayShown_; }
+    [[nodiscard]] const std::shared_ptr<HotKey>& easterEggHotKey() const { return easterEggHotKey_; }
+    [[nodiscard]] const std::shared_ptr<HotKey>& messageHotKey() const { return messageHotKey_; }
+
+private:
+    void applyPreferences();
+    void publishKeepsLogoDark();
+    void applyBrightness();
+    void toggleClassicLogo();
+    Task<void> refreshAfterWake();
+
+    AppParts parts_;
+    std::shared_ptr<UserDefaults> standard_;
+    std::shared_ptr<UserDefaults> group_;
+    std::unique_ptr<LightController> controller_;
+    HotKeyCenter hotKeys_;
+    std::shared_ptr<HotKey> easterEggHotKey_;
+    std::shared_ptr<HotKey> messageHotKey_;
+    std::unique_ptr<Updater> updater_;
+    Cancellable wakeObserver_;
+    Cancellable reopenObserver_;
+    Cancellable changeToken_;
+    Cancellable brightnessChangeToken_;
+    Cancellable defaultsObserver_;
+    Cancellable brightnessTimer_;
+    Subscription phaseTracking_;
+    bool overlayShown_ = false;
+    bool launched_ = false;
+    // Tasks and posted work check this before touching the delegate.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace lidora

@@ -1,0 +1,15 @@
+#include "shell/MenuBarIconModel.h"
+
+namespace lidora {
+
+MenuBarIconAppearance menuBarIconAppearance(std::optional<LightState> state, bool colored) {
+    if (!state) {
+        return {"lightbulb", true};
+    }
+    if (*state == LightState::off) {
+        return {"lightbulb.slash", true};
+    }
+    return {"lightbulb.fill", !colored};
+}
+
+}  // namespace lidora

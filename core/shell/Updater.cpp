@@ -1,0 +1,58 @@
+#include "shell/Updater.h"
+
+namespace lidora {
+
+Updater::Updater(const StandardUpdaterControllerFactory& makeController, RunLoop& loop) : loop_(loop) {
+    controller_ = makeController(true, *this);
+    if (controller_) {
+        canCheckObservation_ = controller_->observeCanCheckForUpdates(
+            [this, alive = std::weak_ptr<bool>(alive_)] {
+                if (!alive.expired() && controller_) {
+                    canCheckForUpdates_.set(controller_->canCheckForUpdates());
+                }
+            },
+            true);
+    }
+}
+
+Updater::~Updater() {
+    *alive_ = false;
+    canCheckObservation_.cancel();
+}
+
+bool Updater::automaticallyChecksForUpdates() const {
+    return controller_ && controller_->automaticallyChecksForUpdates();
+}
+
+void Updater::setAutomaticallyChecksForUpdates(bool enabled) {
+    if (controller_) {
+        controller_->setAutomaticallyChecksForUpdates(enabled);
+    }
+}
+
+bool Updater::standardUserDriverShouldHandleShowingScheduledUpdate(const AppcastItem& /*update*/, bool immediateFocus) {
+    return immediateFocus;
+}
+
+void Updater::standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const AppcastItem& update,
+                                                        const UserUpdateState& /*state*/) {
+    setPendingVersionLater(handleShowingUpdate ? std::nullopt : std::optional(update.displayVersionString));
+}
+
+void Updater::standardUserDriverDidReceiveUserAttention(const AppcastItem& /*update*/) {
+    setPendingVersionLater(std::nullopt);
+}
+
+void Updater::standardUserDriverWillFinishUpdateSession() {
+    setPendingVersionLater(std::nullopt);
+}
+
+void Updater::setPendingVersionLater(std::optional<std::string> version) {
+    loop_.post([this, alive = std::weak_ptr<bool>(alive_), version = std::move(version)]() mutable {
+        if (!alive.expired()) {
+            pendingVersion_.set(std::move(version));
+        }
+    });
+}
+
+}  // namespace lidora
