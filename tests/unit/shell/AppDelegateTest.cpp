@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "../brightness/BrightnessFakes.h"
+#include "../light/LightFakes.h"
+#include "ShellFakes.h"
+#include "effects/KeepsLogoDark.h"
+#include "runtime/Spawn.h"
+#include "runtime/VirtualRunLoop.h"
+
+namespace lidora::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto made = std::make_unique<FakeBackend>();
+        backend = made.get();
+        backend->tables[std::string(kBrightnessCurveKey)] = {{0, 2}, {1, 400}};
+        backend->tables[std::string(kBrightnessFloorKey)] = {{0, 1}, {1000, 40}};
+        brightness = std::make_unique<LogoBrightnessController>(std::move(made), defaults, Logger());
+    }
+
+    AppDelegate& launch(std::string model = "Mac17,12") {
+        app = std::make_unique<AppDelegate>(AppParts{loop,
+                                                     nullptr,
+                                                     defaults,
+                                                     light,
+                                                     registration,
+                                                     std::move(model),
+                                                     "/Applications/Lidora.app",
+                                                     environment,
+                                                     *brightness,
+                                                     controls,
+                                                     notifications,
+                                                     workspace,
+                                                     hotKeyEvents,
+                                                     loginItem,
+                                                     shell,
+                                                     settings,
+                                                     message,
+                                                     effects,
+                                                     classicLogo,
+                                                     [this](bool, StandardUserDriverDelegate&) {
+                                                         auto made = std::make_unique<FakeUpdaterController>();
+                                                         updater = made.get();
+                                                         return made;
+                                                     }});
+        app->applicationDidFinishLaunching();
+        loop.runUntilIdle();
+        return *app;
+    }
+
+    MemoryDefaults& standard() { return *defaults.standardDefaults; }
+    MemoryDefaults& group() { return *defaults.suiteDefaults; }
+
+    VirtualRunLoop loop;
+    Trace trace;
+    FakeLight light{loop, trace};
+    FakeRegistration registration{trace};
+    FakeEnvironment environment;
+    MemoryDefaultsProvider defaults;
+    FakeBackend* backend = nullptr;
+    std::unique_ptr<LogoBrightnessController> brightness;
+    FakeControls controls;
+    FakeNotifications notifications;
+    FakeWorkspace workspace;
+    FakeHotKeyEvents hotKeyEvents;
+    FakeLoginItem loginItem;
+    FakeShell shell;
+    FakeWindow settings;
+    FakeWindow message;
+    NoLogoEffects effects;
+    NoClassicLogo classicLogo;
+    FakeUpdaterController* updater = nullptr;
+    std::unique_ptr<AppDelegate> app;
+};
+
+TEST_F(AppDelegateTest, LaunchRegistersBothHotKeysAndTheClassicLogoKeyToggles) {
+    launch();
+    ASSERT_EQ(hotKeyEvents.registered.size(), 2U);
+    EXPECT_EQ(hotKeyEvents.registered[0].keyCode, 26U);
+    EXPECT_EQ(hotKeyEvents.registered[0].modifiers, 768U);
+    EXPECT_EQ(hotKeyEvents.registered[1].keyCode, 29U);
+    EXPECT_EQ(hotKeyEvents.registered[1].id.id, 2U);
+    hotKeyEvents.press(26, 768);
+    EXPECT_EQ(standard().boolean(kClassicLogoUnlockedKey), true);
+    EXPECT_EQ(standard().boolean(kClassicLogoEnabledKey), true);
+    hotKeyEvents.press(26, 768);
+    EXPECT_EQ(standard().boolean(kClassicLogoUnlockedKey), true);
+    EXPECT_EQ(standard().boolean(kClassicLogoEnabledKey), false);
+    hotKeyEvents.press(29, 768);
+    EXPECT_EQ(message.shown, 1);
+    ASSERT_NE(updater, nullptr);
+    EXPECT_NE(app->updater(), nullptr);
+}
+
+TEST_F(AppDelegateTest, UnsupportedHardwareGetsNoMessageKey) {
+    launch("MacBookPro18,3");
+    ASSERT_EQ(hotKeyEvents.registered.size(), 1U);
+    EXPECT_EQ(hotKeyEvents.registered[0].keyCode, 26U);
+}
+
+TEST_F(AppDelegateTest, BrightnessIsMigratedAppliedOnNoticeAndEveryMinute) {
+    standard().values["logoBrightnessLevel"] = 0.5;
+    launch();
+    EXPECT_EQ(group().number(kLogoBrightnessLevelKey), 0.5);
+    EXPECT_EQ(backend->writes, 2);  // both tables, scaled to the migrated level
+    const int reads = backend->reads;
+
+    controls.reloads.clear();
+    notifications.deliver(kBrightnessChangedNotification);
+    loop.runUntilIdle();
+    EXPECT_GT(backend->reads, reads);
+    EXPECT_EQ(backend->writes, 2);
+    EXPECT_EQ(controls.reloads, std::vector<std::string>{std::string(kLogoBrightnessControlKind)});
+
+    const int beforeTimer = backend->reads;
+    loop.advance(59s);
+    EXPECT_EQ(backend->reads, beforeTimer);
+    loop.advance(1s);
+    EXPECT_GT(backend->reads, beforeTimer);
+}
+
+TEST_F(AppDelegateTest, ChangedNoticeAndWakeRefreshTheLight) {
+    light.versions.scripted.push_back(std::string("1.0.3"));
+    light.states.scripted.push_back(LightState::on);
+    launch();
+    trace.clear();
+    light.states.scripted.push_back(LightState::off);
+    notifications.deliver(kChangedNotification);
+    loop.runUntilIdle();
+    EXPECT_EQ(trace, Trace{"state"});
+    EXPECT_EQ(app->controller().knownLightState(), LightState::off);
+
+    light.states.scripted.push_back(LightState::off);
+    const int reads = backend->reads;
+    workspace.wake();
+    loop.runUntilIdle();
+    EXPECT_EQ(backend->reads, reads);  // brightness waits two seconds after the refresh
+    loop.advance(2s);
+    EXPECT_GT(backend->reads, reads);
+}
+
+TEST_F(AppDelegateTest, KeepDarkMirrorIsPublishedAtLaunch) {
+    standard().values["onAirDarkOtherwise"] = true;
+    launch();
+    EXPECT_EQ(group().boolean("onAirKeepsLogoDark"), true);
+    standard().values["onAirEnabled"] = false;
+    publishKeepsLogoDark(standard(), group(), controls);
+    EXPECT_EQ(group().boolean("onAirKeepsLogoDark"), false);
+}
+
+TEST_F(AppDelegateTest, HiddenIconOpensSettingsUnlessLaunchedAtLogin) {
+    standard().values["showMenuBarIcon"] = false;
+    launch();
+    EXPECT_EQ(settings.shown, 1);
+    EXPECT_EQ(shell.activations, 1);
+
+    app.reset();
+    settings.shown = 0;
+    loginItem.current = HelperStatus::enabled;
+    launch();
+    EXPECT_EQ(settings.shown, 0);
+    workspace.reopen();
+    EXPECT_EQ(settings.shown, 1);
+}
+
+TEST_F(AppDelegateTest, ClassicLogoFollowsTheLightAndTheAboutPanelFollowsIt) {
+    standard().values["classicLogoEnabled"] = true;
+    light.versions.scripted.push_back(std::string("1.0.3"));
+    light.states.scripted.push_back(LightState::on);
+    launch();
+    EXPECT_TRUE(classicLogo.isVisible());
+    app->showAboutPanel();
+    ASSERT_EQ(shell.about.size(), 1U);
+    EXPECT_EQ(shell.about[0].iconName, "AboutIconRainbow");
+    EXPECT_EQ(shell.about[0].credits,
+              "Six bright stripes return\nmy Mac hums through each long task\nold love, ever new");
+
+    app->controller().setPhase(Phase::ready(LightState::off));
+    loop.runUntilIdle();
+    EXPECT_FALSE(classicLogo.isVisible());
+    app->showAboutPanel();
+    EXPECT_EQ(shell.about[1].iconName, "AppIcon");
+
+    standard().values["classicLogoShowMode"] = std::string("always");
+    app->controller().setPhase(Phase::ready(LightState::off));
+    app->controller().setPhase(Phase::loading());
+    loop.runUntilIdle();
+    EXPECT_TRUE(classicLogo.isVisible());
+}
+
+TEST_F(AppDelegateTest, SendMessageReportsWhyItCannot) {
+    registration.current = HelperStatus::requiresApproval;
+    launch();
+    const auto blocked = app->controller().blockingMessage();
+    ASSERT_TRUE(blocked);
+    std::optional<std::optional<std::string>> result;
+    auto run = [](AppDelegate& delegate, std::optional<std::optional<std::string>>& out) -> Task<void> {
+        out = co_await delegate.sendMessage("SOS");
+    };
+    spawn(loop, run(*app, result));
+    loop.runUntilIdle();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(*result, blocked);
+}
+
+}  // namespace
+}  // namespace lidora::testing
