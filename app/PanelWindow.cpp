@@ -1,6 +1,6 @@
 #include "PanelWindow.h"
 
-#include <QCheckBox>
+#include "ToggleSwitch.h"
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -64,7 +64,7 @@ PanelWindow::PanelWindow(PanelPresenter* presenter, QWidget* parent)
     QFont headline = title->font();
     headline.setBold(true);
     title->setFont(headline);
-    switch_ = new QCheckBox(this);
+    switch_ = new ToggleSwitch(this);
     switch_->setAccessibleName(text(kLogoLightTitle));
     header->addWidget(title);
     header->addStretch();
@@ -128,7 +128,7 @@ PanelWindow::PanelWindow(PanelPresenter* presenter, QWidget* parent)
     }
 
     if (presenter_ != nullptr) {
-        connect(switch_, &QCheckBox::toggled, this, [this](bool on) {
+        connect(switch_, &QAbstractButton::toggled, this, [this](bool on) {
             if (!rendering_) {
                 presenter_->switchFlipped(on);
             }

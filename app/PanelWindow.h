@@ -4,7 +4,7 @@
 
 #include "shell/PanelPresenter.h"
 
-class QCheckBox;
+class QAbstractButton;
 class QLabel;
 class QPushButton;
 class QProgressBar;
@@ -28,7 +28,7 @@ public:
     // Opens the panel with its top edge under `anchor` (screen coordinates).
     void popUp(const QPoint& anchor);
 
-    [[nodiscard]] QCheckBox* lightSwitch() const { return switch_; }
+    [[nodiscard]] QAbstractButton* lightSwitch() const { return switch_; }
     [[nodiscard]] ModuleSlider* slider() const { return slider_; }
 
 protected:
@@ -38,7 +38,7 @@ private:
     QPushButton* menuRow(const QString& title, const QString& hint);
 
     PanelPresenter* presenter_;
-    QCheckBox* switch_;
+    QAbstractButton* switch_;
     QLabel* keepDarkNote_;
     QFrame* brightnessCard_;
     ModuleSlider* slider_;

@@ -118,6 +118,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         });
     });
 
+    approvalTracking_ = controller().subscribePhase([this](const Phase& phase) { watchForApproval(phase); });
+    watchForApproval(controller().phase());
+
     if (controller().hardware() != HardwareSupport::unsupported) {
         messageHotKey_ =
             HotKey::create(hotKeys_, kKeyCode0, kShiftCommand, [this, alive = std::weak_ptr<bool>(alive_)] {
@@ -203,6 +206,25 @@ void AppDelegate::toggleClassicLogo() {
     (void)standard_->set(kClassicLogoUnlockedKey, PreferenceValue(true));
     const bool enabled = standard_->boolean(kClassicLogoEnabledKey).value_or(false);
     (void)standard_->set(kClassicLogoEnabledKey, PreferenceValue(!enabled));
+}
+
+// The system tells no one when the user approves the helper; rather than
+// wait for the panel to be opened again, look every two seconds while
+// approval is pending, so the light shows up as soon as it is allowed.
+void AppDelegate::watchForApproval(const Phase& phase) {
+    if (!phase.isNeedsApproval()) {
+        approvalPoll_.cancel();
+        return;
+    }
+    if (approvalPoll_.holdsRegistration()) {
+        return;
+    }
+    approvalPoll_ = parts_.loop.scheduleRepeating(kApprovalPollInterval, [this] {
+        if (parts_.registration.status() == HelperStatus::enabled) {
+            approvalPoll_.cancel();
+            spawn(parts_.loop, refreshController(controller()));
+        }
+    });
 }
 
 Task<void> AppDelegate::refreshAfterWake() {

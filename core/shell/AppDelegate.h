@@ -37,6 +37,7 @@ inline constexpr std::string_view kClassicLogoShowModeKey = "classicLogoShowMode
 inline constexpr Duration kBrightnessUpkeepInterval = std::chrono::seconds(60);
 inline constexpr Duration kAfterWakeDelay = std::chrono::seconds(2);
 inline constexpr Duration kHelperCallTimeout = std::chrono::seconds(5);
+inline constexpr Duration kApprovalPollInterval = std::chrono::seconds(2);
 
 // Everything the app's delegate is built over: the system's services, the
 // shared instances and the parts other work will fill.
@@ -106,6 +107,7 @@ private:
     void applyBrightness();
     void toggleClassicLogo();
     Task<void> refreshAfterWake();
+    void watchForApproval(const Phase& phase);
 
     AppParts parts_;
     std::shared_ptr<UserDefaults> standard_;
@@ -122,6 +124,8 @@ private:
     Cancellable defaultsObserver_;
     Cancellable brightnessTimer_;
     Subscription phaseTracking_;
+    Subscription approvalTracking_;
+    Cancellable approvalPoll_;
     bool overlayShown_ = false;
     bool launched_ = false;
     // Tasks and posted work check this before touching the delegate.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>

@@ -209,3 +209,25 @@ TEST_F(AppDelegateTest, SendMessageReportsWhyItCannot) {
 
 }  // namespace
 }  // namespace lidora::testing
+
+namespace lidora::testing {
+namespace {
+
+TEST_F(AppDelegateTest, ApprovalGivenLaterIsNoticedWithoutTheUserReopeningThePanel) {
+    registration.current = HelperStatus::requiresApproval;
+    launch();
+    ASSERT_TRUE(app->controller().phase().isNeedsApproval());
+    loop.advance(10s);
+    EXPECT_TRUE(app->controller().phase().isNeedsApproval());
+    trace.clear();
+    registration.current = HelperStatus::enabled;
+    light.states.scripted.push_back(LightState::on);
+    loop.advance(2s);
+    EXPECT_EQ(app->controller().phase(), Phase::ready(LightState::on));
+    EXPECT_EQ(trace, Trace{"state"});
+    loop.advance(10s);
+    EXPECT_EQ(trace, Trace{"state"});  // no more polling once it is allowed
+}
+
+}  // namespace
+}  // namespace lidora::testing

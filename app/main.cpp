@@ -1,0 +1,143 @@
+// Lidora: the menu-bar app. Builds the app's objects over the virtual Mac's
+// services and hands control to Qt's event loop.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "MenuBarExtra.h"
+#include "QtApplicationShell.h"
+#include "QtRunLoop.h"
+#include "brightness/CoreBrightnessBackend.h"
+#include "bus/ApplicationInstance.h"
+#include "bus/BusControlCenter.h"
+#include "bus/BusDarwinNotificationCenter.h"
+#include "bus/BusHotKeyEventManager.h"
+#include "bus/BusWorkspace.h"
+#include "bus/VmacBus.h"
+#include "displays/VirtualDisplayList.h"
+#include "frameworks/CoreBrightnessLoader.h"
+#include "light/DaemonRegistration.h"
+#include "light/HelperClient.h"
+#include "log/UnifiedLogSink.h"
+#include "prefs/FileUserDefaults.h"
+#include "servicemanagement/VirtualDaemonService.h"
+#include "shell/AppDelegate.h"
+#include "shell/PanelPresenter.h"
+#include "sparkle/SparkleUpdaterFactory.h"
+#include "sparkle/qt/QtUpdateDialog.h"
+#include "system/AutostartLoginItem.h"
+#include "system/VirtualProcessEnvironment.h"
+#include "system/VirtualSystemControl.h"
+#include "system/VirtualSystemSettings.h"
+#include "vmac/UniqueFd.h"
+#include "xpc/MachService.h"
+#include "xpc/XpcClientConnection.h"
+
+using namespace lidora;
+using namespace lidora::vmac;
+
+namespace {
+
+constexpr std::string_view kBundleIdentifier = "com.zelquin.lidora";
+
+// Without a desktop session the app runs headless and is driven from outside.
+void chooseDisplay() {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr &&
+        std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+}
+
+// SIGTERM and SIGINT end the app through its normal termination, so the
+// delegate stops the effects first.
+FileDescriptor quitOnSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGHUP);
+    ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+    return FileDescriptor(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    chooseDisplay();
+    const auto signals = quitOnSignals();
+    QApplication qt(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Lidora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Lidora"));
+
+    const auto paths = VmacPaths::fromEnvironment();
+    app::QtRunLoop loop;
+    const auto sink = UnifiedLogSink::forCurrentProcess();
+    const Logger appLog(sink, std::string(kLogSubsystem), "app");
+    auto signalWatch = loop.watch(signals.get(), FdEvent::Readable, [&](unsigned) {
+        signalfd_siginfo info{};
+        while (::read(signals.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
+        QApplication::quit();
+    });
+
+    FileUserDefaults defaults(paths, std::string(kBundleIdentifier),
+                              [&](const std::string& warning) { appLog.error("%{public}s", warning); });
+    VirtualProcessEnvironment environment(paths);
+    const std::filesystem::path bundle = environment.bundlePath();
+    const auto info = environment.bundleInfo();
+    if (const auto found = info.find("CFBundleShortVersionString"); found != info.end() && found->second.isString()) {
+        QApplication::setApplicationVersion(QString::fromStdString(*found->second.asString()));
+    }
+
+    VmacBus bus(loop, paths, Logger(sink, "com.zelquin.vmac", "bus"));
+    const ApplicationInstance instance(bus, std::string(kBundleIdentifier), [&](NameClaim claim) {
+        if (claim == NameClaim::TakenByAnother) {
+            appLog.notice("Lidora is already running; this copy quits");
+            QApplication::exit(0);
+        }
+    });
+
+    VirtualXpcConnector connector(loop, machServiceSocket(paths, "").parent_path());
+    HelperClient client(loop, connector, kHelperCallTimeout);
+    VirtualDaemonService service(paths, bundle, std::string(kHelperPlistName), loop);
+    VirtualSystemSettings settings(paths);
+    DaemonRegistration registration(service, settings, loop);
+    const VirtualSystemControl control(paths);
+
+    LogoBrightnessController brightness(
+        std::make_unique<CoreBrightnessBackend>(loadCoreBrightnessFrameworks(paths),
+                                                std::make_shared<VirtualDisplayList>(paths), loop),
+        defaults, Logger(sink, std::string(kLogSubsystem), std::string(kBrightnessLogCategory)));
+
+    BusControlCenter controls(bus, paths, Logger(sink, "com.apple.widgetkit", "controls"));
+    BusDarwinNotificationCenter notifications(bus);
+    BusWorkspace workspace(bus, std::string(kBundleIdentifier));
+    BusHotKeyEventManager hotKeys(bus, paths, Logger(sink, "com.apple.HIToolbox", "hotkeys"));
+    AutostartLoginItem loginItem(paths, bundle, std::string(kBundleIdentifier));
+    app::QtApplicationShell shell(bundle / "Contents" / "Resources");
+    app::PlainWindowHolder settingsWindow(QStringLiteral("Lidora Settings"));
+    app::PlainWindowHolder messageWindow(QStringLiteral("Send a Message"));
+    NoLogoEffects effects;
+    NoClassicLogo classicLogo;
+
+    auto updaterFactory = makeStandardUpdaterControllerFactory(
+        loop, paths,
+        SparkleHostOptions{defaults.standard(), std::make_shared<QtUpdateDialog>(QStringLiteral("Lidora")),
+                           [&shell] { return shell.isActive(); }, Logger(sink, "org.sparkle-project.Sparkle", "updater"),
+                           std::nullopt});
+
+    AppDelegate delegate(AppParts{loop, sink, defaults, client, registration, readModelIdentifier(control),
+                                  bundle.string(), environment, brightness, controls, notifications, workspace,
+                                  hotKeys, loginItem, shell, settingsWindow, messageWindow, effects, classicLogo,
+                                  std::move(updaterFactory)});
+    delegate.controller();
+    delegate.applicationDidFinishLaunching();
+    PanelPresenter presenter(delegate);
+    const app::MenuBarExtra extra(delegate, presenter);
+    QObject::connect(&qt, &QApplication::aboutToQuit, [&] { delegate.applicationWillTerminate(); });
+    return QApplication::exec();
+}
