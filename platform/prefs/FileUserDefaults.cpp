@@ -101,6 +101,8 @@ FileUserDefaults::FileUserDefaults(const VmacPaths& paths, std::string bundleIde
 
 FileUserDefaults::~FileUserDefaults() = default;
 
+void FileUserDefaults::announceChange() const { observers_->notify(); }
+
 std::shared_ptr<UserDefaults> FileUserDefaults::standard() {
     return standard_;
 }

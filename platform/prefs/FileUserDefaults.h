@@ -31,6 +31,11 @@ public:
     // Called after every successful set or remove through any domain opened
     // here, on the calling thread. Callbacks may unsubscribe while called.
     [[nodiscard]] Subscription observeChanges(std::function<void()> changed) override;
+    // Tells the observers about a change another process made to a domain
+    // file (the caller watches the files it cares about).
+    void announceChange() const;
+    // Where the domain files lie: DOMAIN.json.
+    [[nodiscard]] const std::filesystem::path& folder() const { return directory_.path(); }
 
 private:
     class Observers;
