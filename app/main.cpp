@@ -88,6 +88,8 @@ int main(int argc, char** argv) {
                               [&](const std::string& warning) { appLog.error("%{public}s", warning); });
     VirtualProcessEnvironment environment(paths);
     const std::filesystem::path bundle = environment.bundlePath();
+    QApplication::setWindowIcon(
+        QIcon(QString::fromStdString((bundle / "Contents" / "Resources" / "AppIcon.svg").string())));
     const auto info = environment.bundleInfo();
     if (const auto found = info.find("CFBundleShortVersionString"); found != info.end() && found->second.isString()) {
         QApplication::setApplicationVersion(QString::fromStdString(*found->second.asString()));
@@ -127,12 +129,28 @@ int main(int argc, char** argv) {
     auto updaterFactory = makeStandardUpdaterControllerFactory(
         loop, paths,
         SparkleHostOptions{defaults.standard(), std::make_shared<QtUpdateDialog>(QStringLiteral("Lidora")),
-                           [&shell] { return shell.isActive(); }, Logger(sink, "org.sparkle-project.Sparkle", "updater"),
-                           std::nullopt});
+                           [&shell] { return shell.isActive(); },
+                           Logger(sink, "org.sparkle-project.Sparkle", "updater"), std::nullopt});
 
-    AppDelegate delegate(AppParts{loop, sink, defaults, client, registration, readModelIdentifier(control),
-                                  bundle.string(), environment, brightness, controls, notifications, workspace,
-                                  hotKeys, loginItem, shell, settingsWindow, messageWindow, effects, classicLogo,
+    AppDelegate delegate(AppParts{loop,
+                                  sink,
+                                  defaults,
+                                  client,
+                                  registration,
+                                  readModelIdentifier(control),
+                                  bundle.string(),
+                                  environment,
+                                  brightness,
+                                  controls,
+                                  notifications,
+                                  workspace,
+                                  hotKeys,
+                                  loginItem,
+                                  shell,
+                                  settingsWindow,
+                                  messageWindow,
+                                  effects,
+                                  classicLogo,
                                   std::move(updaterFactory)});
     delegate.controller();
     delegate.applicationDidFinishLaunching();

@@ -34,8 +34,11 @@ protected:
     }
 
     bool logShows(const std::string& text, std::chrono::milliseconds limit = 15000ms) const {
-        return VirtualMac::waitFor([&] { return mac.vmac({"log", "show"}).out.find(text) != std::string::npos; },
-                                   limit);
+        return VirtualMac::waitFor(
+            [&] {
+                return mac.vmac({"log", "show"}).out.find(text) != std::string::npos;
+            },
+            limit);
     }
 
     double nits() const {
@@ -62,9 +65,9 @@ TEST_F(AppLaunchTest, RegistersWaitsForApprovalThenFollowsTheLight) {
 TEST_F(AppLaunchTest, AnnouncedLevelChangesTheLogo) {
     ASSERT_TRUE(VirtualMac::waitFor([&] { return nits() > 0; }, 10000ms));
     const double full = nits();
-    ASSERT_EQ(mac.vmac({"defaults", "write", "K7QX4N2M9T.com.zelquin.lidora", "logoBrightnessLevel", "-float", "0.3"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        mac.vmac({"defaults", "write", "K7QX4N2M9T.com.zelquin.lidora", "logoBrightnessLevel", "-float", "0.3"}).status,
+        0);
     ASSERT_EQ(mac.vmac({"notify", "post", "com.zelquin.lidora.brightness-changed"}).status, 0);
     EXPECT_TRUE(VirtualMac::waitFor([&] { return nits() > 0 && nits() < full * 0.5; }, 10000ms))
         << "before " << full << ", now " << nits();
