@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
 #include "shell/PanelModel.h"
 
@@ -25,6 +26,16 @@ void ModuleSlider::setValue(double value) {
 void ModuleSlider::setAccessibleValueText(const QString& text) {
     // Qt widgets carry one accessible description; the value text goes there.
     setAccessibleDescription(text);
+}
+
+void ModuleSlider::setValueFromUser(double value) {
+    if (!std::isnan(value)) {
+        change(std::clamp(value, 0.0, 1.0));
+    }
+}
+
+void ModuleSlider::step(int steps) {
+    change(steppedSliderValue(value_, steps));
 }
 
 void ModuleSlider::change(double value) {
@@ -85,7 +96,7 @@ void ModuleSlider::mouseReleaseEvent(QMouseEvent* event) {
 
 void ModuleSlider::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
-        change(steppedSliderValue(value_, event->key() == Qt::Key_Left ? -1 : 1));
+        step(event->key() == Qt::Key_Left ? -1 : 1);
         return;
     }
     QWidget::keyPressEvent(event);

@@ -8,6 +8,8 @@ namespace lidora::app {
 // The app's small slider: a rounded track filled to the value. Dragging
 // anywhere sets the value; the arrow keys step it by a tenth.
 class ModuleSlider final : public QWidget {
+    Q_OBJECT
+
 public:
     explicit ModuleSlider(QWidget* parent = nullptr);
 
@@ -15,6 +17,11 @@ public:
     [[nodiscard]] double value() const { return value_; }
     void setTrackHeight(double height) { trackHeight_ = height; }
     void setAccessibleValueText(const QString& text);
+
+    // A change made by the user (keys, assistive technology): reported
+    // like a drag, clamped to 0..1.
+    void setValueFromUser(double value);
+    void step(int steps);
 
     std::function<void(double)> onValueChanged;
     std::function<void()> onEditingEnded;

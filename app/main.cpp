@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "MenuBarExtra.h"
+#include "ModuleSliderAccessibility.h"
 #include "QtApplicationShell.h"
 #include "QtRunLoop.h"
 #include "brightness/CoreBrightnessBackend.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     const auto signals = quitOnSignals();
     QApplication qt(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    app::installModuleSliderAccessibility();
     QApplication::setApplicationName(QStringLiteral("Lidora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lidora"));
 

@@ -112,3 +112,40 @@ TEST(PanelWindow, SliderCarriesLevelAndItsText) {
 
 }  // namespace
 }  // namespace lidora::testing
+
+#include <QAccessible>
+
+#include "ModuleSliderAccessibility.h"
+
+namespace lidora::testing {
+namespace {
+
+TEST(ModuleSlider, IsOneAccessibleSliderThatStepsByATenth) {
+    qtApp();
+    app::installModuleSliderAccessibility();
+    app::ModuleSlider slider;
+    slider.setAccessibleName(QStringLiteral("Logo brightness"));
+    slider.setAccessibleValueText(QStringLiteral("60%"));
+    slider.setValue(0.5);
+    std::vector<double> changes;
+    slider.onValueChanged = [&](double value) { changes.push_back(value); };
+    auto* element = QAccessible::queryAccessibleInterface(&slider);
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(element->role(), QAccessible::Slider);
+    EXPECT_EQ(element->text(QAccessible::Name), "Logo brightness");
+    EXPECT_EQ(element->text(QAccessible::Value), "60%");
+    EXPECT_EQ(element->childCount(), 0);
+    auto* actions = element->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::increaseAction());
+    actions->doAction(QAccessibleActionInterface::decreaseAction());
+    actions->doAction(QAccessibleActionInterface::decreaseAction());
+    ASSERT_EQ(changes.size(), 3U);
+    EXPECT_NEAR(changes[0], 0.6, 1e-9);
+    EXPECT_NEAR(changes[2], 0.4, 1e-9);
+    element->valueInterface()->setCurrentValue(7.0);
+    EXPECT_DOUBLE_EQ(slider.value(), 1.0);
+}
+
+}  // namespace
+}  // namespace lidora::testing
