@@ -103,14 +103,7 @@ void PanelPresenter::reinstallHelper() {
     spawn(app_.loop(), reinstall(app_.controller()));
 }
 
-void PanelPresenter::openSystemSettings() {
-    auto& registration = app_.registration();
-    const auto status = registration.status();
-    if (status == HelperStatus::notRegistered || status == HelperStatus::notFound) {
-        (void)registration.registerService();
-    }
-    registration.openSystemSettings();
-}
+void PanelPresenter::openSystemSettings() { app_.controller().approveHelper(); }
 
 void PanelPresenter::sendMessage() {
     if (view_ != nullptr) {
