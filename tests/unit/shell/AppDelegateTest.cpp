@@ -231,3 +231,61 @@ TEST_F(AppDelegateTest, ApprovalGivenLaterIsNoticedWithoutTheUserReopeningThePan
 
 }  // namespace
 }  // namespace lidora::testing
+
+#include "shell/PanelPresenter.h"
+
+namespace lidora::testing {
+namespace {
+
+struct RecordingView final : PanelView {
+    void render(const PanelState& shown, double, const std::string& text) override {
+        state = shown;
+        levelText = text;
+        ++renders;
+    }
+    void dismiss() override { ++dismissals; }
+    PanelState state;
+    std::string levelText;
+    int renders = 0;
+    int dismissals = 0;
+};
+
+TEST_F(AppDelegateTest, PanelStoresTheLevelAndAppliesItOnceSettledAndOnRelease) {
+    light.versions.scripted.push_back(std::string("1.0.3"));
+    light.states.scripted.push_back(LightState::on);
+    launch();
+    PanelPresenter presenter(*app);
+    RecordingView view;
+    presenter.attach(&view);
+    light.states.scripted.push_back(LightState::on);
+    presenter.appeared();
+    loop.runUntilIdle();
+    EXPECT_TRUE(view.state.showBrightnessCard);
+    EXPECT_EQ(view.levelText, "100%");
+
+    const int writes = backend->writes;
+    controls.reloads.clear();
+    for (const double level : {0.9, 0.8, 0.6922378005816023}) {
+        presenter.levelChanged(level);
+        loop.advance(20ms);
+    }
+    EXPECT_EQ(backend->writes, writes);
+    loop.advance(60ms);
+    EXPECT_EQ(backend->writes, writes + 2);
+    EXPECT_EQ(group().number(kLogoBrightnessLevelKey), 0.6922378005816023);
+    EXPECT_EQ(controls.reloads.size(), 1U);
+    presenter.levelEditingEnded();
+    loop.runUntilIdle();
+    EXPECT_EQ(backend->writes, writes + 2);  // already right: read, not written
+    EXPECT_EQ(controls.reloads.size(), 2U);
+    presenter.update();
+    EXPECT_EQ(view.levelText, "30%");
+
+    presenter.updateAvailable();
+    EXPECT_EQ(view.dismissals, 1);
+    EXPECT_EQ(updater->checks, 1);
+    presenter.attach(nullptr);
+}
+
+}  // namespace
+}  // namespace lidora::testing
