@@ -15,19 +15,18 @@ double interpolate(const BrightnessTable& table, double input) {
         return 0.0;
     }
     std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
-    if (input <= points.front()[0]) {
+    if (input < points.front()[0]) {
         return points.front()[1];
     }
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        const auto& low = points[i - 1];
-        const auto& high = points[i];
-        if (input <= high[0]) {
-            const double span = high[0] - low[0];
-            // Two points at one input: the later one holds from there on.
-            return span > 0.0 ? low[1] + (high[1] - low[1]) * (input - low[0]) / span : high[1];
-        }
+    // The first point past the input; the one before it is the last point
+    // at or below it, so that of two points at one input the later holds.
+    const auto high = std::upper_bound(points.begin(), points.end(), input,
+                                       [](double x, const BrightnessPoint& point) { return x < point[0]; });
+    if (high == points.end()) {
+        return points.back()[1];
     }
-    return points.back()[1];
+    const auto& low = *(high - 1);
+    return low[1] + ((*high)[1] - low[1]) * (input - low[0]) / ((*high)[0] - low[0]);
 }
 
 double logoLuminance(const LogoInputs& inputs) {

@@ -50,6 +50,10 @@ bool backlightOn(const std::optional<PreferenceValue>& mode) {
     if (!mode) {
         return true;
     }
+    // Written as text it still reads as 0, as `defaults read` shows it.
+    if (const auto* text = mode->asString()) {
+        return *text != "0";
+    }
     const auto number = mode->asDouble();
     return !(number && *number == 0.0);
 }

@@ -69,6 +69,7 @@ struct FakeDisplay final : DisplayBrightnessGetter, DisplayBrightnessSetter, Dis
 class FakeBackend final : public LogoBrightnessBackend {
 public:
     std::optional<BrightnessTable> copyProperty(std::string_view key) override {
+        ++reads;
         const auto found = tables.find(key);
         return found == tables.end() ? std::nullopt : std::optional(found->second);
     }
@@ -86,6 +87,7 @@ public:
 
     std::map<std::string, BrightnessTable, std::less<>> tables;
     std::set<std::string> refused;
+    int reads = 0;
     int writes = 0;
     int nudges = 0;
 };
