@@ -22,13 +22,13 @@ bool LogoBrightnessController::apply(bool force) {
     }
     const double factor = factorForLevel(storedLevel(*levelStore_));
     const BrightnessTable newCurve = scaled(prepared->originals.curve, factor);
-    const BrightnessTable newFloor = scaled(prepared->originals.floor, factor);
 
     // The periodic call costs one read when nothing changed: the live curve
     // prepare() read.
     if (!force && approximatelyEqual(prepared->live, newCurve)) {
         return true;
     }
+    const BrightnessTable newFloor = scaled(prepared->originals.floor, factor);
     if (!write(newCurve, kBrightnessCurveKey)) {
         return false;
     }
