@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -122,6 +124,34 @@ TEST_F(CoreBrightness, AnotherUserCopiesAndSetsTablesAndMovesTheDisplay) {
     const auto moved = probe({"display", "0.75"}, true);
     EXPECT_EQ(moved.out, "0.750000\n") << moved.err;
     EXPECT_TRUE(nitsBecome(130.0 * 0.25));
+}
+
+TEST_F(CoreBrightness, WatchPrintsALinePerChangeWhenNotOnATerminal) {
+    std::atomic<bool> done = false;
+    testing::ProcessResult watched;
+    std::thread watcher([&] {
+        watched = mac.vmac({"watch", "--count", "2"});
+        done = true;
+    });
+    // Keep moving the display until the watcher has seen a change.
+    for (int i = 0; i < 100 && !done; ++i) {
+        (void)mac.vmac({"display", "brightness", i % 2 == 0 ? "1" : "0.5"});
+        std::this_thread::sleep_for(50ms);
+    }
+    watcher.join();
+    ASSERT_EQ(watched.status, 0) << watched.err;
+    // Two different lines, each a lit logo at the display brightness of its moment.
+    const auto firstEnd = watched.out.find('\n');
+    ASSERT_NE(firstEnd, std::string::npos) << watched.out;
+    const auto first = watched.out.substr(0, firstEnd + 1);
+    const auto second = watched.out.substr(firstEnd + 1);
+    for (const auto& line : {first, second}) {
+        EXPECT_TRUE(line == "lit, 60 nits (display brightness 0.500, 200 lux)\n" ||
+                    line == "lit, 250 nits (display brightness 1.000, 200 lux)\n")
+            << line;
+    }
+    EXPECT_NE(first, second);
+    EXPECT_EQ(mac.vmac({"watch", "--count", "0"}).status, 64);
 }
 
 TEST_F(CoreBrightness, MissingFrameworksLeaveEveryMemberEmpty) {
