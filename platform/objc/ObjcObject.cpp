@@ -4,27 +4,16 @@
 #include <link.h>
 
 #include <string>
+#include <vector>
 
 namespace lidora::vmac {
 
 namespace {
 
-struct ClassSearch {
-    std::string symbol;
-    const LidoraObjcClass* found = nullptr;
-};
-
-int searchImage(dl_phdr_info* info, size_t /*size*/, void* data) {
-    auto* search = static_cast<ClassSearch*>(data);
-    // The program itself has an empty name; dlopen(NULL) stands for it.
-    const char* name = info->dlpi_name != nullptr && info->dlpi_name[0] != '\0' ? info->dlpi_name : nullptr;
-    void* handle = ::dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        return 0;
-    }
-    search->found = static_cast<const LidoraObjcClass*>(::dlsym(handle, search->symbol.c_str()));
-    ::dlclose(handle);
-    return search->found != nullptr ? 1 : 0;
+// Names of the loaded images; the program itself has an empty one.
+int collectImage(dl_phdr_info* info, size_t /*size*/, void* data) {
+    static_cast<std::vector<std::string>*>(data)->emplace_back(info->dlpi_name != nullptr ? info->dlpi_name : "");
+    return 0;
 }
 
 }  // namespace
@@ -33,9 +22,22 @@ const LidoraObjcClass* lookUpClass(std::string_view name) {
     if (name.empty()) {
         return nullptr;
     }
-    ClassSearch search{LIDORA_OBJC_CLASS_SYMBOL_PREFIX + std::string(name)};
-    ::dl_iterate_phdr(searchImage, &search);
-    return search.found;
+    std::vector<std::string> images;
+    ::dl_iterate_phdr(collectImage, &images);
+    const std::string symbol = LIDORA_OBJC_CLASS_SYMBOL_PREFIX + std::string(name);
+    for (const auto& image : images) {
+        // Only images already loaded; dlopen(NULL) stands for the program.
+        void* handle = ::dlopen(image.empty() ? nullptr : image.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+        if (handle == nullptr) {
+            continue;
+        }
+        const auto* found = static_cast<const LidoraObjcClass*>(::dlsym(handle, symbol.c_str()));
+        ::dlclose(handle);
+        if (found != nullptr) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 LidoraObjcImp methodImplementation(const LidoraObjcClass& cls, std::string_view selector) {
