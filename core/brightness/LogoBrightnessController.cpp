@@ -15,19 +15,20 @@ bool LogoBrightnessController::apply(bool force) {
     if (suspended_) {
         return true;
     }
-    const auto tables = prepareTables();
-    if (!tables) {
+    const auto prepared = prepare();
+    if (!prepared) {
         log_.error("Logo brightness tables not available");
         return false;
     }
     const double factor = factorForLevel(storedLevel(*levelStore_));
-    const BrightnessTable newCurve = scaled(tables->curve, factor);
-    const BrightnessTable newFloor = scaled(tables->floor, factor);
+    const BrightnessTable newCurve = scaled(prepared->originals.curve, factor);
 
-    // The periodic call costs one read when nothing changed.
-    if (!force && approximatelyEqual(backend_->copyProperty(kBrightnessCurveKey), newCurve)) {
+    // The periodic call costs one read when nothing changed: the live curve
+    // prepare() read.
+    if (!force && approximatelyEqual(prepared->live, newCurve)) {
         return true;
     }
+    const BrightnessTable newFloor = scaled(prepared->originals.floor, factor);
     if (!write(newCurve, kBrightnessCurveKey)) {
         return false;
     }
@@ -48,6 +49,14 @@ bool LogoBrightnessController::apply(bool force) {
 }
 
 std::optional<BrightnessTables> LogoBrightnessController::prepareTables() {
+    auto prepared = prepare();
+    if (!prepared) {
+        return std::nullopt;
+    }
+    return std::move(prepared->originals);
+}
+
+std::optional<LogoBrightnessController::Prepared> LogoBrightnessController::prepare() {
     const auto savedCurve = curve(defaults_->object(kOriginalCurveKey));
     const auto savedFloor = curve(defaults_->object(kOriginalFloorKey));
     auto live = backend_->copyProperty(kBrightnessCurveKey);
@@ -64,7 +73,7 @@ std::optional<BrightnessTables> LogoBrightnessController::prepareTables() {
         erase(*defaults_, kAppliedCurveKey);
     }
     if (savedCurve && savedFloor && (recovering || approximatelyEqual(live, applied))) {
-        return BrightnessTables{*savedCurve, *savedFloor};
+        return Prepared{BrightnessTables{*savedCurve, *savedFloor}, std::move(*live)};
     }
 
     // The system replaced our table (reset, daemon restart): that is the
@@ -76,7 +85,7 @@ std::optional<BrightnessTables> LogoBrightnessController::prepareTables() {
     save(*defaults_, kOriginalCurveKey, preferenceValue(*live));
     save(*defaults_, kOriginalFloorKey, preferenceValue(*floor));
     erase(*defaults_, kAppliedCurveKey);
-    return BrightnessTables{std::move(*live), std::move(*floor)};
+    return Prepared{BrightnessTables{*live, std::move(*floor)}, std::move(*live)};
 }
 
 void LogoBrightnessController::reset() {

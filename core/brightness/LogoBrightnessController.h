@@ -62,6 +62,14 @@ public:
     static void migrateLevel(const UserDefaults& from, UserDefaults& to);
 
 private:
+    // The originals, with the live curve read on the way, so that apply()
+    // can compare against it without reading it again.
+    struct Prepared {
+        BrightnessTables originals;
+        BrightnessTable live;
+    };
+    std::optional<Prepared> prepare();
+
     void save(UserDefaults& store, std::string_view key, PreferenceValue value);
     void erase(UserDefaults& store, std::string_view key);
     bool write(const BrightnessTable& table, std::string_view key);

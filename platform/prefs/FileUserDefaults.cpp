@@ -51,11 +51,36 @@ namespace {
 
 class DomainDefaults final : public UserDefaults {
 public:
-    DomainDefaults(Expected<PreferenceDomain, std::string> domain, std::function<void()> changed)
-        : domain_(std::move(domain)), changed_(std::move(changed)) {}
+    DomainDefaults(Expected<PreferenceDomain, std::string> domain, std::shared_ptr<PreferencesFolderWatch> watch,
+                   std::function<void()> changed)
+        : domain_(std::move(domain)),
+          fileName_(domain_ ? domain_->file().filename().string() : std::string()),
+          watch_(std::move(watch)),
+          changed_(std::move(changed)) {}
 
+    // Served from memory while the folder watch says the file is unchanged,
+    // as user defaults are: the minute timer's reads cost next to nothing.
     [[nodiscard]] std::optional<PreferenceValue> object(std::string_view key) const override {
-        return domain_ ? domain_->get(key) : std::nullopt;
+        if (!domain_) {
+            return std::nullopt;
+        }
+        // Taken before reading, so a change during the read shows next time.
+        const auto version = watch_->version(fileName_);
+        if (!version) {
+            return domain_->get(key);
+        }
+        const std::lock_guard lock(mutex_);
+        if (!cached_ || cachedVersion_ != *version) {
+            auto values = domain_->load();
+            if (!values) {
+                cached_.reset();
+                return domain_->get(key);  // says what is wrong, once
+            }
+            cached_ = std::move(values).value();
+            cachedVersion_ = *version;
+        }
+        const auto found = cached_->find(key);
+        return found != cached_->end() ? std::optional(found->second) : std::nullopt;
     }
 
     Expected<void, std::string> set(std::string_view key, PreferenceValue value) override {
@@ -83,7 +108,12 @@ public:
 
 private:
     Expected<PreferenceDomain, std::string> domain_;
+    std::string fileName_;
+    std::shared_ptr<PreferencesFolderWatch> watch_;
     std::function<void()> changed_;
+    mutable std::mutex mutex_;
+    mutable std::optional<PreferenceDictionary> cached_;
+    mutable std::uint64_t cachedVersion_ = 0;
 };
 
 }  // namespace
@@ -93,8 +123,9 @@ FileUserDefaults::FileUserDefaults(PreferencesDirectory directory, std::string b
       bundleIdentifier_(std::move(bundleIdentifier)),
       warn_(std::move(warn)),
       observers_(std::make_shared<Observers>()),
-      standard_(
-          std::make_shared<DomainDefaults>(PreferenceDomain::open(directory_, bundleIdentifier_, warn_), notifier())) {}
+      watch_(std::make_shared<PreferencesFolderWatch>(directory_.path())),
+      standard_(std::make_shared<DomainDefaults>(PreferenceDomain::open(directory_, bundleIdentifier_, warn_), watch_,
+                                                 notifier())) {}
 
 FileUserDefaults::FileUserDefaults(const VmacPaths& paths, std::string bundleIdentifier, WarningHandler warn)
     : FileUserDefaults(PreferencesDirectory::ofCurrentUser(paths), std::move(bundleIdentifier), std::move(warn)) {}
@@ -121,7 +152,7 @@ std::shared_ptr<UserDefaults> FileUserDefaults::suite(std::string_view name) {
         }
         return nullptr;
     }
-    return std::make_shared<DomainDefaults>(std::move(domain), notifier());
+    return std::make_shared<DomainDefaults>(std::move(domain), watch_, notifier());
 }
 
 std::function<void()> FileUserDefaults::notifier() const {

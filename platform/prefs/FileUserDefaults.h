@@ -6,6 +6,7 @@
 
 #include "prefs/PreferenceStore.h"
 #include "prefs/PreferencesDirectory.h"
+#include "prefs/PreferencesFolderWatch.h"
 #include "prefs/UserDefaults.h"
 #include "vmac/VmacPaths.h"
 
@@ -46,6 +47,7 @@ private:
     std::string bundleIdentifier_;
     WarningHandler warn_;
     std::shared_ptr<Observers> observers_;
+    std::shared_ptr<PreferencesFolderWatch> watch_;
     std::shared_ptr<UserDefaults> standard_;
 };
 

@@ -136,4 +136,24 @@ Expected<PreferenceDictionary, std::string> decodeDomainJson(std::string_view te
     return values;
 }
 
+Expected<std::string, std::string> encodePreferenceValueJson(const PreferenceValue& value) {
+    Json json;
+    if (auto error = toJson(value, 0, json)) {
+        return unexpected(std::move(*error));
+    }
+    try {
+        return json.dump();
+    } catch (const Json::type_error&) {
+        return unexpected(std::string("strings must be UTF-8 text"));
+    }
+}
+
+Expected<PreferenceValue, std::string> decodePreferenceValueJson(std::string_view text) {
+    const Json json = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (json.is_discarded()) {
+        return unexpected(std::string("it is not JSON"));
+    }
+    return fromJson(json, 0);
+}
+
 }  // namespace lidora::vmac

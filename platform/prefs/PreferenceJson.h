@@ -19,4 +19,8 @@ Expected<std::string, std::string> encodeDomainJson(const PreferenceDictionary& 
 // Fails, saying why, for text that is not such an object.
 Expected<PreferenceDictionary, std::string> decodeDomainJson(std::string_view text);
 
+// One value alone, on one line, by the same rules.
+Expected<std::string, std::string> encodePreferenceValueJson(const PreferenceValue& value);
+Expected<PreferenceValue, std::string> decodePreferenceValueJson(std::string_view text);
+
 }  // namespace lidora::vmac

@@ -35,7 +35,10 @@ std::string expanded(const std::string& argument, const VmacPaths& paths) {
 }  // namespace
 
 const std::vector<SystemDaemon>& systemDaemons() {
-    static const std::vector<SystemDaemon> daemons = {};
+    static const std::vector<SystemDaemon> daemons = {
+        // Restarted within a second of `killall corebrightnessd`, as on a Mac.
+        {"com.apple.corebrightnessd", "corebrightnessd", {}, {"com.apple.corebrightnessd"}, true, 1},
+    };
     return daemons;
 }
 
@@ -60,6 +63,9 @@ std::string systemDaemonPlist(const SystemDaemon& daemon, const VmacPaths& paths
             out << "\t\t<key>" << escaped(service) << "</key>\n\t\t<true/>\n";
         }
         out << "\t</dict>\n";
+    }
+    if (daemon.throttleInterval > 0) {
+        out << "\t<key>ThrottleInterval</key>\n\t<integer>" << daemon.throttleInterval << "</integer>\n";
     }
     out << "\t<key>KeepAlive</key>\n\t<" << (daemon.keepAlive ? "true" : "false") << "/>\n"
         << "\t<key>RunAtLoad</key>\n\t<true/>\n</dict>\n</plist>\n";

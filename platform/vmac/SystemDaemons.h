@@ -18,6 +18,7 @@ struct SystemDaemon {
     std::vector<std::string> arguments;  // after argv[0]; "$VMAC_ROOT/" prefixes are expanded
     std::vector<std::string> machServices;
     bool keepAlive = true;
+    int throttleInterval = 0;  // seconds between restarts; 0 leaves launchd's default
 };
 
 // Every system daemon of the virtual Mac.

@@ -1,7 +1,5 @@
 #include "vmac/VmacLayout.h"
 
-#include "vmac/SystemDaemons.h"
-
 #include <signal.h>
 
 #include <cerrno>
@@ -9,6 +7,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <system_error>
+
+#include "displays/DisplayRecords.h"
+#include "vmac/SystemDaemons.h"
 
 namespace lidora::vmac {
 
@@ -58,6 +59,19 @@ Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::
     }
     if (auto linked = linkTool(root / "usr" / "bin" / "killall", "/usr/bin/killall"); !linked) {
         return linked;
+    }
+    for (const auto* framework : {"CoreBrightness", "DisplayServices"}) {
+        const auto relative = std::filesystem::path("PrivateFrameworks") / (std::string(framework) + ".framework");
+        const auto folder = paths.systemPath("/System/Library") / relative;
+        if (!makeDirectories(folder)) {
+            return unexpected("cannot create " + folder.string() + ": " + std::strerror(errno));
+        }
+        if (auto linked = linkTool(folder / framework, toolsDirectory / relative / framework); !linked) {
+            return linked;
+        }
+    }
+    if (auto folder = ensureDisplaysFolder(paths); !folder) {
+        return folder;
     }
     if (auto written = writeSystemDaemonPlists(paths, toolsDirectory); !written) {
         return written;

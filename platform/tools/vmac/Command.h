@@ -27,6 +27,9 @@ int runApprove(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runLoginItems(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runSettings(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runModel(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runDisplay(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runLogo(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runWatch(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

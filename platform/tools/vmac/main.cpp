@@ -46,6 +46,9 @@ constexpr Command kCommands[] = {
     {"loginitems", "list the daemons apps registered and whether they may run", runLoginItems},
     {"settings", "show what System Settings was opened at", runSettings},
     {"model", "print or set the model identifier (hw.model)", runModel},
+    {"display", "list displays, set their brightness and the ambient light", runDisplay},
+    {"logo", "show how the lid logo is lit (--nits: only its luminance)", runLogo},
+    {"watch", "show the lid logo live", runWatch},
 };
 
 void printUsage(std::FILE* out) {

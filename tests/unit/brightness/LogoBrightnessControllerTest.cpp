@@ -79,7 +79,9 @@ TEST_F(LogoBrightnessControllerTest, ApplyCapturesOriginalsScalesAndSkipsWhenAlr
     EXPECT_THAT(sink->messages(), ElementsAre("Logo brightness level 0.869422 (factor 0.600000) applied"));
 
     // Nothing changed: one read, no write, no log; the originals stay.
+    const int readsBefore = live->reads;
     EXPECT_TRUE(c.apply(false));
+    EXPECT_EQ(live->reads - readsBefore, 1);
     EXPECT_EQ(live->writes, 2);
     EXPECT_EQ(sink->messages().size(), 1U);
     EXPECT_EQ(stored(kOriginalCurveKey), kCurve);

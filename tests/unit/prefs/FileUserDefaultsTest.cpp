@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "PrintValue.h"
@@ -36,6 +37,34 @@ TEST_F(FileUserDefaultsTest, StandardIsTheBundleDomainAndSeesOtherWriters) {
     ASSERT_TRUE(other.standard()->remove("brightness"));
     EXPECT_FALSE(standard->object("brightness"));
     EXPECT_EQ(defaults.standard(), standard);
+}
+
+// Reads are served from memory; every way the file can change must still
+// show at the very next read.
+TEST_F(FileUserDefaultsTest, ReadsFromMemoryNeverMissAFinishedChange) {
+    auto standard = defaults.standard();
+    EXPECT_FALSE(standard->object("level"));  // the folder does not exist yet
+    auto domain = *PreferenceDomain::open(directory(), kBundle);
+    const auto file = directory().path() / "com.zelquin.lidora.json";
+    const auto replaceFolder = [&] {
+        std::filesystem::rename(directory().path(), temp.path() / "old");
+        std::filesystem::create_directories(directory().path());
+        std::ofstream(file) << R"({"level": 6})";
+    };
+    const std::vector<std::pair<std::function<void()>, std::optional<PreferenceValue>>> changes{
+        {[&] { ASSERT_TRUE(domain.set("level", 1)); }, PreferenceValue(1)},
+        {[&] { ASSERT_TRUE(domain.set("level", 2)); }, PreferenceValue(2)},
+        {[&] { std::ofstream(file) << R"({"level": 3})"; }, PreferenceValue(3)},  // written in place
+        {[&] { ASSERT_TRUE(domain.erase()); }, std::nullopt},
+        {[&] { ASSERT_TRUE(domain.set("level", 5)); }, PreferenceValue(5)},
+        {replaceFolder, PreferenceValue(6)},
+        {[&] { ASSERT_TRUE(domain.set("level", 7)); }, PreferenceValue(7)},
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i].first();
+        EXPECT_EQ(standard->object("level"), changes[i].second) << "change " << i;
+        EXPECT_EQ(standard->object("level"), changes[i].second) << "change " << i << ", read again";
+    }
 }
 
 TEST_F(FileUserDefaultsTest, SuitesOpenOnlyUnderAUsableDistinctName) {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "corebrightness/FileChangeWatch.h"
+#include "corebrightness/LogoState.h"
+#include "prefs/PreferenceStore.h"
+#include "runtime/Logger.h"
+#include "runtime/RunLoop.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// Works out the logo's luminance from the light setting, the two tables
+// and the built-in display's brightness, and publishes it. Like the real
+// service it looks again only when the display brightness changes (or at
+// the next start), so a new table shows after such a nudge.
+class LogoEvaluator {
+public:
+    using Clock = std::function<std::int64_t()>;  // Unix time in ms
+
+    LogoEvaluator(VmacPaths paths, PreferenceDomain domain, Logger log, Clock clock);
+
+    // Evaluates once, then on every change of the display brightness.
+    Expected<void, std::string> start(RunLoop& loop);
+
+    LogoState evaluate(const std::string& reason);
+
+private:
+    void displaysChanged();
+
+    VmacPaths paths_;
+    PreferenceDomain domain_;
+    Logger log_;
+    Clock clock_;
+    std::optional<double> evaluatedBrightness_;  // of the built-in display; empty when there was none
+    std::unique_ptr<FileChangeWatch> watch_;
+};
+
+}  // namespace lidora::vmac

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "brightness/DisplayServices.h"
+#include "prefs/RecordFile.h"
+#include "runtime/Expected.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// One display the virtual Mac's window server has online.
+struct VirtualDisplay {
+    DisplayID id = 0;
+    bool builtIn = false;
+    double brightness = 0.5;  // 0 to 1
+
+    friend bool operator==(const VirtualDisplay&, const VirtualDisplay&) = default;
+};
+
+inline constexpr DisplayID kDefaultBuiltInDisplay = 1;
+inline constexpr double kDefaultAmbientLux = 200.0;
+inline constexpr double kMaxAmbientLux = 200000.0;  // brighter than direct sunlight
+inline constexpr std::size_t kMaxVirtualDisplays = 16;
+
+// The displays and the ambient light sensor. A Mac that never had its
+// displays changed is a laptop with its lid open in an office.
+struct DisplayRecords {
+    std::vector<VirtualDisplay> displays{{kDefaultBuiltInDisplay, true, 0.5}};
+    double ambientLux = kDefaultAmbientLux;
+
+    friend bool operator==(const DisplayRecords&, const DisplayRecords&) = default;
+};
+
+// Ids are non-zero (0 is no display) and unique, brightness within 0..1,
+// lux within 0..kMaxAmbientLux, at most kMaxVirtualDisplays displays.
+Expected<void, std::string> validateDisplayRecords(const DisplayRecords& records);
+
+Expected<DisplayRecords, std::string> decodeDisplayRecords(std::string_view text);
+std::string encodeDisplayRecords(const DisplayRecords& records);
+
+// var/db/displays: any user's process may change the display brightness,
+// as any app may through DisplayServices, so the folder is open to all.
+std::filesystem::path displaysFolder(const VmacPaths& paths);
+std::filesystem::path displaysRecordFile(const VmacPaths& paths);
+Expected<void, std::string> ensureDisplaysFolder(const VmacPaths& paths);
+
+RecordFile<DisplayRecords> displaysRecord(const VmacPaths& paths, RecordFile<DisplayRecords>::Warn warn = {});
+
+const VirtualDisplay* findDisplay(const DisplayRecords& records, DisplayID id);
+VirtualDisplay* findDisplay(DisplayRecords& records, DisplayID id);
+// The first built-in display, as CoreGraphics lists them.
+const VirtualDisplay* builtInDisplay(const DisplayRecords& records);
+
+}  // namespace lidora::vmac
