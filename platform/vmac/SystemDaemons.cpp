@@ -35,7 +35,13 @@ std::string expanded(const std::string& argument, const VmacPaths& paths) {
 }  // namespace
 
 const std::vector<SystemDaemon>& systemDaemons() {
-    static const std::vector<SystemDaemon> daemons = {};
+    static const std::vector<SystemDaemon> daemons = {
+        {"com.zelquin.vmac.bus",
+         "/usr/bin/dbus-daemon",
+         {"--nofork", "--nopidfile", "--config-file", "$VMAC_ROOT/etc/vmac-bus.conf"},
+         {},
+         true},
+    };
     return daemons;
 }
 

@@ -1,7 +1,5 @@
 #include "vmac/VmacLayout.h"
 
-#include "vmac/SystemDaemons.h"
-
 #include <signal.h>
 
 #include <cerrno>
@@ -9,6 +7,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <system_error>
+
+#include "vmac/MessageBusConfig.h"
+#include "vmac/SystemDaemons.h"
 
 namespace lidora::vmac {
 
@@ -58,6 +59,9 @@ Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::
     }
     if (auto linked = linkTool(root / "usr" / "bin" / "killall", "/usr/bin/killall"); !linked) {
         return linked;
+    }
+    if (auto written = writeMessageBusConfig(paths); !written) {
+        return written;
     }
     if (auto written = writeSystemDaemonPlists(paths, toolsDirectory); !written) {
         return written;

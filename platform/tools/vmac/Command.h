@@ -27,6 +27,11 @@ int runApprove(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runLoginItems(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runSettings(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runModel(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runNotify(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runWake(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runControls(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runOpen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

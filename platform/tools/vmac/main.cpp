@@ -46,6 +46,11 @@ constexpr Command kCommands[] = {
     {"loginitems", "list the daemons apps registered and whether they may run", runLoginItems},
     {"settings", "show what System Settings was opened at", runSettings},
     {"model", "print or set the model identifier (hw.model)", runModel},
+    {"notify", "post a Darwin notification (vmac notify post NAME)", runNotify},
+    {"wake", "wake the Mac from sleep, as apps hear it", runWake},
+    {"controls", "list control kinds and the reloads requested for each", runControls},
+    {"key", "press a hot key (vmac key shift+cmd+7)", runKey},
+    {"open", "open an app, or send the running one the reopen event", runOpen},
 };
 
 void printUsage(std::FILE* out) {
