@@ -17,6 +17,7 @@
 #include "bus/BusProtocol.h"
 #include "bus/BusWorkspace.h"
 #include "runloop/PollRunLoop.h"
+#include "vmac/MessageBusConfig.h"
 
 namespace lidora::testing {
 namespace {
@@ -266,6 +267,53 @@ TEST(MessageBusAbsent, NothingFailsLoudlyAndTheBusIsFoundOnceItComes) {
     ASSERT_TRUE(runLoopUntil(loop, [&] { return settled; }));
     ASSERT_EQ(mac.vmac({"notify", "post", "late"}).status, 0);
     EXPECT_TRUE(runLoopUntil(loop, [&] { return heard == 1; }));
+}
+
+TEST(MessageBusRestart, ClientsReconnectAndRenewSubscriptionsAndNames) {
+    // The daemon alone, without launchd's throttle between restarts.
+    VirtualMac mac{TEST_BIN_DIR};
+    const VmacPaths paths{mac.root()};
+    ASSERT_EQ(mac.vmac({"status"}).status, 0);  // lays out the root and the bus's configuration
+    const std::vector<std::string> daemon = {"/usr/bin/dbus-daemon", "--nofork", "--nopidfile", "--config-file",
+                                             vmac::messageBusConfig(paths).string()};
+    auto running = std::make_unique<Background>(mac.root(), daemon);
+    ASSERT_TRUE(VirtualMac::waitFor([&] { return std::filesystem::exists(vmac::messageBusSocket(paths)); }, kLimit));
+
+    PollRunLoop loop;
+    VmacBus listener(loop, paths, Logger());
+    VmacBus poster(loop, paths, Logger());
+    BusDarwinNotificationCenter heard(listener);
+    BusDarwinNotificationCenter posting(poster);
+    int deliveries = 0;
+    const auto observing = heard.observe("again", [&] { ++deliveries; });
+    std::vector<vmac::NameClaim> claims;
+    const auto claim =
+        listener.claimName("vmac.app.com.zelquin.restart", [&](vmac::NameClaim answer) { claims.push_back(answer); });
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return !claims.empty(); }));
+    EXPECT_EQ(claims.front(), vmac::NameClaim::Owned);
+
+    running->kill();
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return !listener.connected() && !poster.connected(); }));
+    posting.post("again");  // dropped and logged, nothing more
+    EXPECT_EQ(listener.connected(), false);
+
+    running = std::make_unique<Background>(mac.root(), daemon);
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return listener.connected() && poster.connected(); }));
+    // Both the subscription and the name came back with the connection.
+    std::optional<pid_t> owner;
+    bool answered = false;
+    Cancellable asking;
+    const auto settling = listener.settle([&](bool) {
+        asking = poster.queryNameOwnerPid("vmac.app.com.zelquin.restart", [&](std::optional<pid_t> pid) {
+            owner = pid;
+            answered = true;
+        });
+    });
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return answered; }));
+    EXPECT_EQ(owner, ::getpid());
+    posting.post("again");
+    EXPECT_TRUE(runLoopUntil(loop, [&] { return deliveries == 1; }));
+    EXPECT_EQ(claims.size(), 1U);  // the first answer only
 }
 
 }  // namespace
