@@ -100,6 +100,7 @@ private:
     void requestName(Claim& claim);
     void answerClaim(Claim& claim, NameClaim answer);
     void finishCall(std::uint64_t id, std::shared_ptr<sd_bus_message> reply);
+    void runWaiter(std::uint64_t id);
     void scheduleKick();
     void broken(int error);
     void teardown(bool notify);
@@ -172,10 +173,8 @@ void VmacBus::Connection::connect() {
     for (auto& [id, claim] : claims_) {
         requestName(*claim);
     }
-    auto waiters = std::move(waiters_);
-    waiters_.clear();
-    for (auto& [id, ready] : waiters) {
-        post(std::move(ready));
+    for (const auto& [id, ready] : waiters_) {
+        post([this, id = id] { runWaiter(id); });
     }
     scheduleKick();
 }
@@ -245,18 +244,21 @@ void VmacBus::Connection::cancel(std::uint64_t id) {
 
 Cancellable VmacBus::Connection::whenConnected(std::function<void()> ready) {
     const auto id = nextId_++;
+    waiters_.emplace(id, std::move(ready));
     if (bus_) {
-        auto shared = std::make_shared<std::function<void()>>(std::move(ready));
-        waiters_.emplace(id, [] {});
-        post([this, id, shared] {
-            if (waiters_.erase(id) != 0) {
-                (*shared)();
-            }
-        });
-    } else {
-        waiters_.emplace(id, std::move(ready));
+        post([this, id] { runWaiter(id); });
     }
     return Cancellable(weak_from_this(), id);
+}
+
+void VmacBus::Connection::runWaiter(std::uint64_t id) {
+    const auto found = waiters_.find(id);
+    if (found == waiters_.end()) {
+        return;  // withdrawn, or already run
+    }
+    auto ready = std::move(found->second);
+    waiters_.erase(found);
+    ready();
 }
 
 bool VmacBus::Connection::emit(const BusSignalName& signal, const Append& append) {
