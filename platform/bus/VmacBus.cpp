@@ -18,6 +18,7 @@ using namespace std::chrono_literals;
 constexpr auto kFirstRetry = 100ms;
 constexpr auto kLastRetry = 5s;
 constexpr std::uint64_t kCallTimeoutUs = 5'000'000;
+constexpr auto kDrainLimit = 1s;
 
 constexpr const char* kDaemon = "org.freedesktop.DBus";
 constexpr const char* kDaemonPath = "/org/freedesktop/DBus";
@@ -54,7 +55,10 @@ class VmacBus::Connection final : public CancelTarget, public std::enable_shared
 public:
     Connection(RunLoop& loop, std::string address, Logger logger)
         : loop_(loop), address_(std::move(address)), logger_(std::move(logger)) {}
-    ~Connection() override { teardown(false); }
+    ~Connection() override {
+        drain();
+        teardown(false);
+    }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -104,6 +108,7 @@ private:
     void scheduleKick();
     void broken(int error);
     void teardown(bool notify);
+    void drain();
     void retryLater();
     void post(std::function<void()> work);
 
@@ -220,6 +225,39 @@ void VmacBus::Connection::teardown(bool notify) {
         }
     }
     bus_.reset();
+}
+
+// notify_post has handed its message over when it returns; a process that
+// posts and exits at once relies on that. So what is still queued goes out
+// before closing, for a bounded time.
+void VmacBus::Connection::drain() {
+    if (!bus_) {
+        return;
+    }
+    if (attachment_) {
+        attachment_->detach();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kDrainLimit;
+    for (;;) {
+        std::uint64_t queued = 0;
+        if (sd_bus_get_n_queued_write(bus_.get(), &queued) < 0 || queued == 0) {
+            return;
+        }
+        const int r = sd_bus_process(bus_.get(), nullptr);
+        if (r < 0) {
+            return;
+        }
+        if (r > 0) {
+            continue;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            logger_.error("message bus closed with %lu messages unsent", queued);
+            return;
+        }
+        (void)sd_bus_wait(bus_.get(), static_cast<std::uint64_t>(left.count()));
+    }
 }
 
 void VmacBus::Connection::scheduleKick() {

@@ -4,6 +4,8 @@
 //                               bundle identifier, hears reopen events; lines
 //                               "instance PID", "taken", "reopen" in
 //                               $VMAC_ROOT/scratch/<CFBundleIdentifier>.events
+//   bus-probe post NAME         posts a Darwin notification and exits at
+//                               once, as the Control Center extension does
 //   bus-probe hold COMBO FILE   registers the hot key as signature 'LDRA',
 //                               id 1, then waits: "registered" or "refused
 //                               STATUS" (exit 1), and "pressed SIGNATURE ID"
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "bus/ApplicationInstance.h"
+#include "bus/BusDarwinNotificationCenter.h"
 #include "bus/BusHotKeyEventManager.h"
 #include "bus/BusWorkspace.h"
 #include "runloop/PollRunLoop.h"
@@ -89,9 +92,15 @@ int main(int argc, char** argv) {
     if (argc == 1) {
         return runApp(paths);
     }
+    if (argc == 3 && std::string(argv[1]) == "post") {
+        PollRunLoop loop;
+        VmacBus bus(loop, paths, Logger());
+        BusDarwinNotificationCenter(bus).post(argv[2]);
+        return 0;
+    }
     if (argc == 4 && std::string(argv[1]) == "hold") {
         return hold(paths, argv[2], argv[3]);
     }
-    std::fprintf(stderr, "usage: bus-probe [hold COMBO FILE]\n");
+    std::fprintf(stderr, "usage: bus-probe [post NAME | hold COMBO FILE]\n");
     return 64;
 }
