@@ -8,19 +8,13 @@
 #include <optional>
 #include <string>
 
+#include "bus/BusNames.h"
 #include "runtime/Cancellable.h"
 #include "runtime/Logger.h"
 #include "runtime/RunLoop.h"
 #include "vmac/VmacPaths.h"
 
 namespace lidora::vmac {
-
-// Where a signal comes from on the bus: object path, interface, member.
-struct BusSignalName {
-    const char* path;
-    const char* interface;
-    const char* member;
-};
 
 enum class NameClaim { Owned, TakenByAnother, Unavailable };
 
@@ -70,9 +64,5 @@ private:
     class Connection;
     std::shared_ptr<Connection> connection_;
 };
-
-// A well-known name from a bundle identifier: bus names allow only
-// [A-Za-z0-9_-] elements that do not start with a digit.
-std::string busNameForBundleIdentifier(std::string_view bundleIdentifier);
 
 }  // namespace lidora::vmac

@@ -132,6 +132,11 @@ TEST_F(MessageBus, PostedNotificationsReachTheirObserversOnly) {
     EXPECT_TRUE(runUntil([&] { return changed == 3; }));
     center.post("com.zelquin.lidora.brightness-changed");
     EXPECT_TRUE(runUntil([&] { return brightness == 1; }));
+    int quoted = 0;
+    const auto c = center.observe("it's", [&] { ++quoted; });
+    settle();
+    ASSERT_EQ(mac.vmac({"notify", "post", "it's"}).status, 0);
+    EXPECT_TRUE(runUntil([&] { return quoted == 1; }));
     settle();
     EXPECT_EQ(changed, 3);
 

@@ -6,9 +6,9 @@
 #include <set>
 
 #include "TempDir.h"
+#include "bus/BusNames.h"
 #include "bus/ControlReloadRecord.h"
 #include "bus/HotKeyRecord.h"
-#include "bus/VmacBus.h"
 #include "vmac/MessageBusConfig.h"
 
 namespace lidora::vmac {
@@ -123,6 +123,15 @@ TEST(MessageBusNames, BundleIdentifiersBecomeValidBusNames) {
     for (const auto& c : cases) {
         EXPECT_EQ(busNameForBundleIdentifier(c.identifier), c.name);
     }
+}
+
+TEST(MessageBusNames, MatchRulesNarrowByArgumentOnlyWhereBothParsersAgree) {
+    const BusSignalName posted{"/p", "i.f", "Posted"};
+    const std::string any = "type='signal',path='/p',interface='i.f',member='Posted'";
+    EXPECT_EQ(busMatchRule(posted, std::nullopt), any);
+    EXPECT_EQ(busMatchRule(posted, std::string("a b,c")), any + ",arg0='a b,c'");
+    EXPECT_EQ(busMatchRule(posted, std::string("it's")), any);
+    EXPECT_EQ(busMatchRule(posted, std::string("back\\slash")), any);
 }
 
 TEST(MessageBusConfig, ListensUnderTheRootWithTheAddressEscaped) {
