@@ -45,8 +45,7 @@ public:
     // OSStatus. Returns the OSStatus of the installation.
     virtual std::int32_t installHotKeyPressedHandler(std::function<std::int32_t(EventHotKeyID)> handler) = 0;
     // RegisterEventHotKey with no options.
-    virtual Expected<EventHotKeyRef, std::int32_t> registerEventHotKey(std::uint32_t keyCode,
-                                                                       std::uint32_t modifiers,
+    virtual Expected<EventHotKeyRef, std::int32_t> registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                                                                        EventHotKeyID id) = 0;
 };
 
