@@ -73,6 +73,10 @@ Expected<void, std::string> writeMessageBusConfig(const VmacPaths& paths) {
         return unexpected("cannot create " + file.parent_path().string() + ": " + std::strerror(errno));
     }
     const auto text = messageBusConfigText(paths);
+    // Most runs find it written; they need no lock, which other users may not take.
+    if (auto current = readFileIfPresent(file); current && *current && (*current)->bytes == text) {
+        return {};
+    }
     auto lockFile = file;
     lockFile += ".lock";
     // Several vmac commands may lay out a fresh root at once.
