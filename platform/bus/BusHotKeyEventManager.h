@@ -21,6 +21,7 @@ public:
     BusHotKeyEventManager(const BusHotKeyEventManager&) = delete;
     BusHotKeyEventManager& operator=(const BusHotKeyEventManager&) = delete;
 
+    // One handler per process here; installing another replaces it.
     std::int32_t installHotKeyPressedHandler(std::function<std::int32_t(EventHotKeyID)> handler) override;
     Expected<EventHotKeyRef, std::int32_t> registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                                                                EventHotKeyID id) override;
