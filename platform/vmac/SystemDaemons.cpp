@@ -38,6 +38,11 @@ const std::vector<SystemDaemon>& systemDaemons() {
     static const std::vector<SystemDaemon> daemons = {
         // Restarted within a second of `killall corebrightnessd`, as on a Mac.
         {"com.apple.corebrightnessd", "corebrightnessd", {}, {"com.apple.corebrightnessd"}, true, 1},
+        {"com.zelquin.vmac.bus",
+         "/usr/bin/dbus-daemon",
+         {"--nofork", "--nopidfile", "--config-file", "$VMAC_ROOT/etc/vmac-bus.conf"},
+         {},
+         true},
     };
     return daemons;
 }

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "displays/DisplayRecords.h"
+#include "vmac/MessageBusConfig.h"
 #include "vmac/SystemDaemons.h"
 
 namespace lidora::vmac {
@@ -72,6 +73,9 @@ Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::
     }
     if (auto folder = ensureDisplaysFolder(paths); !folder) {
         return folder;
+    }
+    if (auto written = writeMessageBusConfig(paths); !written) {
+        return written;
     }
     if (auto written = writeSystemDaemonPlists(paths, toolsDirectory); !written) {
         return written;

@@ -42,6 +42,11 @@ void VirtualMac::boot() {
         throw std::runtime_error("vmac boot failed: " + booted.err);
     }
     booted_ = true;
+    // launchd starts the message bus at load; tests expect it up after boot.
+    const auto busSocket = root_.path() / "var" / "run" / "vmac-bus.socket";
+    if (!waitFor([&] { return std::filesystem::exists(busSocket); }, std::chrono::seconds(10))) {
+        throw std::runtime_error("the message bus did not come up with boot");
+    }
 }
 
 std::filesystem::path VirtualMac::installBundle(const std::filesystem::path& bundle) {

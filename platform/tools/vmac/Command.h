@@ -30,6 +30,11 @@ int runModel(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runDisplay(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runLogo(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runWatch(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runNotify(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runWake(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runControls(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runOpen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

@@ -49,6 +49,11 @@ constexpr Command kCommands[] = {
     {"display", "list displays, set their brightness and the ambient light", runDisplay},
     {"logo", "show how the lid logo is lit (--nits: only its luminance)", runLogo},
     {"watch", "show the lid logo live", runWatch},
+    {"notify", "post a Darwin notification (vmac notify post NAME)", runNotify},
+    {"wake", "wake the Mac from sleep, as apps hear it", runWake},
+    {"controls", "list control kinds and the reloads requested for each", runControls},
+    {"key", "press a hot key (vmac key shift+cmd+7)", runKey},
+    {"open", "open an app, or send the running one the reopen event", runOpen},
 };
 
 void printUsage(std::FILE* out) {

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "bus/VmacBus.h"
+
+namespace lidora::vmac {
+
+// The signals the virtual Mac's system services send on its bus.
+
+// A Darwin notification; argument: its name (s).
+inline constexpr BusSignalName kDarwinNotificationPosted{"/com/zelquin/vmac/notify", "com.zelquin.vmac.Notify",
+                                                         "Posted"};
+// The Mac woke from sleep; no arguments.
+inline constexpr BusSignalName kWorkspaceDidWake{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace",
+                                                 "DidWake"};
+// The user opened a running application again; argument: its bundle
+// identifier (s).
+inline constexpr BusSignalName kWorkspaceReopen{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace", "Reopen"};
+// An app asked to reload the controls of a kind; argument: the kind (s).
+inline constexpr BusSignalName kControlsReloaded{"/com/zelquin/vmac/controls", "com.zelquin.vmac.ControlCenter",
+                                                 "Reloaded"};
+// A hot key was pressed; arguments: the owner's pid in decimal (s, so that
+// a match can pick it), the key code (u), the modifiers (u).
+inline constexpr BusSignalName kHotKeyPressed{"/com/zelquin/vmac/hotkeys", "com.zelquin.vmac.HotKeys", "Pressed"};
+
+}  // namespace lidora::vmac

@@ -1,0 +1,27 @@
+#include "bus/BusWorkspace.h"
+
+#include "bus/BusProtocol.h"
+
+namespace lidora::vmac {
+
+Cancellable BusWorkspace::observeDidWake(std::function<void()> handler) {
+    return bus_.subscribe(kWorkspaceDidWake, std::nullopt,
+                          [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
+}
+
+Cancellable BusWorkspace::observeReopen(std::function<void()> handler) {
+    return bus_.subscribe(kWorkspaceReopen, bundleIdentifier_,
+                          [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
+}
+
+bool postDidWake(VmacBus& bus) {
+    return bus.emit(kWorkspaceDidWake);
+}
+
+bool postReopen(VmacBus& bus, const std::string& bundleIdentifier) {
+    return bus.emit(kWorkspaceReopen, [&bundleIdentifier](sd_bus_message* message) {
+        return sd_bus_message_append(message, "s", bundleIdentifier.c_str());
+    });
+}
+
+}  // namespace lidora::vmac

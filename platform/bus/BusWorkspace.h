@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "bus/VmacBus.h"
+#include "system/Workspace.h"
+
+namespace lidora::vmac {
+
+// NSWorkspace's wake notification and the reopen event, from the virtual
+// Mac's bus. Reopen events are addressed by bundle identifier; this process
+// hears those for `bundleIdentifier`.
+class BusWorkspace final : public Workspace {
+public:
+    BusWorkspace(VmacBus& bus, std::string bundleIdentifier)
+        : bus_(bus), bundleIdentifier_(std::move(bundleIdentifier)) {}
+
+    [[nodiscard]] Cancellable observeDidWake(std::function<void()> handler) override;
+    [[nodiscard]] Cancellable observeReopen(std::function<void()> handler) override;
+
+private:
+    VmacBus& bus_;
+    std::string bundleIdentifier_;
+};
+
+// What the system does: the Mac wakes; an application is opened again.
+bool postDidWake(VmacBus& bus);
+bool postReopen(VmacBus& bus, const std::string& bundleIdentifier);
+
+}  // namespace lidora::vmac

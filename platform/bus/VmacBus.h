@@ -1,0 +1,68 @@
+#pragma once
+
+#include <sys/types.h>
+#include <systemd/sd-bus.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "bus/BusNames.h"
+#include "runtime/Cancellable.h"
+#include "runtime/Logger.h"
+#include "runtime/RunLoop.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+enum class NameClaim { Owned, TakenByAnother, Unavailable };
+
+// A client of the virtual Mac's message bus, driven by a run loop. The bus
+// is a daemon that may not run yet or may restart: nothing here blocks or
+// throws for that. Sends fail quietly (logged) while there is no connection,
+// the connection is retried in the background, and subscriptions and name
+// claims are renewed on each new connection. Every callback runs on the loop,
+// never inside sd-bus's own dispatch, so a callback may use the bus freely.
+class VmacBus {
+public:
+    using Append = std::function<int(sd_bus_message*)>;
+    using Handler = std::function<void(sd_bus_message*)>;
+
+    VmacBus(RunLoop& loop, const VmacPaths& paths, Logger logger);
+    VmacBus(RunLoop& loop, std::string address, Logger logger);
+    ~VmacBus();
+    VmacBus(const VmacBus&) = delete;
+    VmacBus& operator=(const VmacBus&) = delete;
+
+    // Whether a connection to the daemon is up (it may still authenticate).
+    [[nodiscard]] bool connected() const;
+    // Runs `ready` once the next time a connection comes up, or soon when
+    // one is up already.
+    [[nodiscard]] Cancellable whenConnected(std::function<void()> ready);
+
+    // Broadcasts a signal; `append` adds its arguments. Returns false when
+    // there is no connection or the message cannot be built.
+    bool emit(const BusSignalName& signal, const Append& append = {});
+
+    // Runs `handler` for each matching signal while the handle lives; `arg0`
+    // narrows to signals whose first (string) argument equals it.
+    [[nodiscard]] Cancellable subscribe(const BusSignalName& signal, std::optional<std::string> arg0, Handler handler);
+
+    // Asks to own a well-known name without queueing. `done` gets the first
+    // answer (Unavailable when there is no bus now); the claim is repeated
+    // on every new connection while the handle lives.
+    [[nodiscard]] Cancellable claimName(std::string name, std::function<void(NameClaim)> done);
+
+    // The process that owns `name`; empty when none does or the bus cannot say.
+    [[nodiscard]] Cancellable queryNameOwnerPid(std::string name, std::function<void(std::optional<pid_t>)> done);
+
+    // `done(true)` once the daemon has handled everything sent before.
+    [[nodiscard]] Cancellable settle(std::function<void(bool)> done);
+
+private:
+    class Connection;
+    std::shared_ptr<Connection> connection_;
+};
+
+}  // namespace lidora::vmac

@@ -1,0 +1,36 @@
+#include "CommandBus.h"
+
+namespace lidora::vmac {
+
+CommandBus::CommandBus(const VmacPaths& paths) : bus_(loop_, paths, Logger()) {}
+
+bool CommandBus::connect(std::chrono::milliseconds limit) {
+    if (bus_.connected()) {
+        return true;
+    }
+    const auto waiting = bus_.whenConnected([this] { loop_.stop(); });
+    loop_.runUntil(loop_.now() + limit);
+    return bus_.connected();
+}
+
+bool CommandBus::settle(std::chrono::milliseconds limit) {
+    std::optional<bool> settled;
+    const auto waiting = bus_.settle([&](bool ok) {
+        settled = ok;
+        loop_.stop();
+    });
+    loop_.runUntil(loop_.now() + limit);
+    return settled.value_or(false);
+}
+
+std::optional<pid_t> CommandBus::ownerOf(const std::string& name, std::chrono::milliseconds limit) {
+    std::optional<pid_t> owner;
+    const auto asking = bus_.queryNameOwnerPid(name, [&](std::optional<pid_t> pid) {
+        owner = pid;
+        loop_.stop();
+    });
+    loop_.runUntil(loop_.now() + limit);
+    return owner;
+}
+
+}  // namespace lidora::vmac
