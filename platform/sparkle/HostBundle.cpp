@@ -54,22 +54,4 @@ Expected<HostBundle, std::string> HostBundle::load(const std::filesystem::path& 
     return host;
 }
 
-std::optional<std::filesystem::path> bundleOfExecutable(const std::filesystem::path& executable) {
-    const auto macOS = executable.parent_path();
-    const auto contents = macOS.parent_path();
-    if (macOS.filename() != "MacOS" || contents.filename() != "Contents" || !contents.has_parent_path()) {
-        return std::nullopt;
-    }
-    return contents.parent_path();
-}
-
-std::optional<std::filesystem::path> bundleOfRunningProcess() {
-    std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return std::nullopt;
-    }
-    return bundleOfExecutable(executable);
-}
-
 }  // namespace lidora::vmac

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "bundle/BundleLocation.h"
 #include "runtime/Expected.h"
 
 namespace lidora::vmac {
@@ -21,12 +22,5 @@ struct HostBundle {
 
     static Expected<HostBundle, std::string> load(const std::filesystem::path& bundle);
 };
-
-// The bundle an executable lives in: …/X.app/Contents/MacOS/<exe> gives
-// …/X.app. Empty when the executable is not inside a bundle.
-std::optional<std::filesystem::path> bundleOfExecutable(const std::filesystem::path& executable);
-
-// The bundle of the running process, from /proc/self/exe.
-std::optional<std::filesystem::path> bundleOfRunningProcess();
 
 }  // namespace lidora::vmac

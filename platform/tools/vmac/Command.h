@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vmac/VmacPaths.h"
@@ -27,8 +28,13 @@ int runApprove(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runLoginItems(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runSettings(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runModel(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runPublishUpdate(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
+
+// Whether this vmac has a subcommand of that name.
+bool hasCommand(std::string_view name);
 
 // For commands without arguments: prints `usage` for --help (status 0) or
 // refuses arguments (status 64); empty when the command should run.

@@ -46,6 +46,8 @@ constexpr Command kCommands[] = {
     {"loginitems", "list the daemons apps registered and whether they may run", runLoginItems},
     {"settings", "show what System Settings was opened at", runSettings},
     {"model", "print or set the model identifier (hw.model)", runModel},
+    {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
+    {"install", "install an app bundle into /Applications and sign it", runInstall},
 };
 
 void printUsage(std::FILE* out) {
@@ -60,6 +62,15 @@ void printUsage(std::FILE* out) {
 }
 
 }  // namespace
+
+bool hasCommand(std::string_view name) {
+    for (const auto& command : kCommands) {
+        if (command.name == name) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace lidora::vmac
 
