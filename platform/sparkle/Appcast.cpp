@@ -39,6 +39,9 @@ struct ParseState {
 
 void XMLCALL startElement(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto& state = *static_cast<ParseState*>(data);
+    if (state.error) {
+        return;
+    }
     const std::string element(name);
     if (state.path.size() >= kMaxDepth) {
         state.fail("elements nest too deeply");
@@ -70,6 +73,10 @@ void XMLCALL startElement(void* data, const XML_Char* name, const XML_Char** att
 
 void XMLCALL endElement(void* data, const XML_Char* name) {
     auto& state = *static_cast<ParseState*>(data);
+    // Expat may still report events after the parser was stopped.
+    if (state.error || state.path.empty()) {
+        return;
+    }
     const std::string element(name);
     state.path.pop_back();
     if (state.item && element == sparkleName("version")) {
