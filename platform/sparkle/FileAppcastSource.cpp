@@ -19,27 +19,44 @@ constexpr std::size_t kMaxFeedBytes = 4U << 20U;
 
 }  // namespace
 
+// Watches the feed's folder; while that is missing, the nearest folder above
+// it that exists, moving down as the folders appear.
 class FileAppcastSource::Watch {
 public:
-    Watch(RunLoop& loop, const std::filesystem::path& file, std::function<void()> changed, const Logger& logger)
-        : name_(file.filename().string()), changed_(std::move(changed)) {
+    Watch(RunLoop& loop, std::filesystem::path file, std::function<void()> changed, Logger logger)
+        : file_(std::move(file)), changed_(std::move(changed)), logger_(std::move(logger)) {
         fd_ = FileDescriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
         if (!fd_.valid()) {
-            logger.error("Cannot watch the update feed: %{public}s", systemError("inotify for", file));
+            logger_.error("Cannot watch the update feed: %{public}s", systemError("inotify for", file_));
             return;
         }
-        constexpr auto kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE;
-        if (::inotify_add_watch(fd_.get(), file.parent_path().c_str(), kEvents) < 0) {
-            logger.error("Cannot watch the update feed: %{public}s", systemError("cannot watch", file.parent_path()));
-            return;
-        }
+        arm();
         registration_ = loop.watch(fd_.get(), FdEvent::Readable, [this](unsigned) { drain(); });
     }
 
 private:
+    void arm() {
+        if (descriptor_ >= 0) {
+            ::inotify_rm_watch(fd_.get(), descriptor_);
+            descriptor_ = -1;
+        }
+        std::error_code error;
+        auto folder = file_.parent_path();
+        while (!std::filesystem::is_directory(folder, error) && folder.has_relative_path()) {
+            folder = folder.parent_path();
+        }
+        watchingFeedFolder_ = folder == file_.parent_path();
+        constexpr auto kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE;
+        descriptor_ = ::inotify_add_watch(fd_.get(), folder.c_str(), kEvents);
+        if (descriptor_ < 0) {
+            logger_.error("Cannot watch the update feed: %{public}s", systemError("cannot watch", folder));
+        }
+    }
+
     void drain() {
         alignas(inotify_event) std::array<char, 4096> buffer{};
         bool touched = false;
+        bool rearm = false;
         for (;;) {
             const auto length = ::read(fd_.get(), buffer.data(), buffer.size());
             if (length <= 0) {
@@ -47,20 +64,34 @@ private:
             }
             for (std::size_t offset = 0; offset < static_cast<std::size_t>(length);) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
-                if (event->len > 0 && name_ == event->name) {
-                    touched = true;
+                if (event->wd == descriptor_ && (event->mask & IN_IGNORED) != 0) {
+                    rearm = true;  // the watched folder went away
+                } else if (event->len > 0 && event->wd == descriptor_) {
+                    if (watchingFeedFolder_) {
+                        touched = touched || file_.filename() == event->name;
+                    } else {
+                        rearm = rearm || (event->mask & IN_ISDIR) != 0;
+                    }
                 }
                 offset += sizeof(inotify_event) + event->len;
             }
+        }
+        if (rearm) {
+            arm();
+            // The feed may have come with its folder.
+            touched = touched || watchingFeedFolder_;
         }
         if (touched) {
             changed_();
         }
     }
 
-    std::string name_;
+    std::filesystem::path file_;
     std::function<void()> changed_;
+    Logger logger_;
     FileDescriptor fd_;
+    int descriptor_ = -1;
+    bool watchingFeedFolder_ = false;
     Cancellable registration_;
 };
 

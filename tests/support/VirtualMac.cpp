@@ -36,12 +36,13 @@ ProcessResult VirtualMac::runAsNobody(std::vector<std::string> argv) const {
     return run(std::move(argv));
 }
 
-void VirtualMac::boot() {
-    const auto booted = vmac({"boot"});
+ProcessResult VirtualMac::boot() {
+    auto booted = vmac({"boot"});
     if (booted.status != 0) {
         throw std::runtime_error("vmac boot failed: " + booted.err);
     }
     booted_ = true;
+    return booted;
 }
 
 std::filesystem::path VirtualMac::installBundle(const std::filesystem::path& bundle) {
