@@ -36,8 +36,8 @@ ProcessResult VirtualMac::runAsNobody(std::vector<std::string> argv) const {
     return run(std::move(argv));
 }
 
-void VirtualMac::boot() {
-    const auto booted = vmac({"boot"});
+ProcessResult VirtualMac::boot() {
+    auto booted = vmac({"boot"});
     if (booted.status != 0) {
         throw std::runtime_error("vmac boot failed: " + booted.err);
     }
@@ -47,6 +47,7 @@ void VirtualMac::boot() {
     if (!waitFor([&] { return std::filesystem::exists(busSocket); }, std::chrono::seconds(10))) {
         throw std::runtime_error("the message bus did not come up with boot");
     }
+    return booted;
 }
 
 std::filesystem::path VirtualMac::installBundle(const std::filesystem::path& bundle) {

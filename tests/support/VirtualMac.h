@@ -29,7 +29,8 @@ public:
     // The same, as the unprivileged user nobody.
     ProcessResult runAsNobody(std::vector<std::string> argv) const;
 
-    void boot();
+    // Throws when booting fails; returns what `vmac boot` printed.
+    ProcessResult boot();
     // Copies the built bundle into /Applications, as an installer would.
     std::filesystem::path installBundle(const std::filesystem::path& bundle);
     // A copy of `program` in this Mac's scratch folder, signed as asked

@@ -12,6 +12,7 @@
 
 #include "Command.h"
 #include "DetachedProcess.h"
+#include "OpenAtLogin.h"
 #include "launchd/LaunchdClient.h"
 #include "prefs/AtomicFile.h"
 #include "vmac/VmacLayout.h"
@@ -81,6 +82,8 @@ int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
         const auto answer = requestLaunchd(paths, {{"command", "list"}}, 5s);
         if (answer) {
             std::printf("launchd started (pid %ld)\n", launchdPid(answer).value_or(*started));
+            std::fflush(stdout);
+            openLoginItems(paths);
             return 0;
         }
         if (!processAlive(*started)) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vmac/VmacPaths.h"
@@ -35,8 +36,13 @@ int runWake(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runControls(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runOpen(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runPublishUpdate(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
+
+// Whether this vmac has a subcommand of that name.
+bool hasCommand(std::string_view name);
 
 // For commands without arguments: prints `usage` for --help (status 0) or
 // refuses arguments (status 64); empty when the command should run.

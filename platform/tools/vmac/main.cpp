@@ -54,6 +54,8 @@ constexpr Command kCommands[] = {
     {"controls", "list control kinds and the reloads requested for each", runControls},
     {"key", "press a hot key (vmac key shift+cmd+7)", runKey},
     {"open", "open an app, or send the running one the reopen event", runOpen},
+    {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
+    {"install", "install an app bundle into /Applications and sign it", runInstall},
 };
 
 void printUsage(std::FILE* out) {
@@ -68,6 +70,15 @@ void printUsage(std::FILE* out) {
 }
 
 }  // namespace
+
+bool hasCommand(std::string_view name) {
+    for (const auto& command : kCommands) {
+        if (command.name == name) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace lidora::vmac
 

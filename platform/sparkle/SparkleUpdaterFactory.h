@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "prefs/UserDefaults.h"
+#include "runtime/Logger.h"
+#include "runtime/RunLoop.h"
+#include "shell/SparkleUpdater.h"
+#include "sparkle/SparkleUpdaterController.h"
+#include "sparkle/UpdateDialog.h"
+#include "vmac/VmacPaths.h"
+
+namespace lidora::vmac {
+
+// What the application hands the updater besides its delegate.
+struct SparkleHostOptions {
+    std::shared_ptr<UserDefaults> defaults;  // the app's standard user defaults
+    std::shared_ptr<UpdateDialog> dialog;
+    std::function<bool()> applicationIsActive;
+    Logger logger;
+    // The application bundle; by default the one the running executable is in.
+    std::optional<std::filesystem::path> bundle;
+};
+
+// Reads the bundle's Info.plist and opens its feed under the virtual Mac's
+// root. Problems (no bundle, no SUFeedURL, a feed that is no file: URL) are
+// logged and left in the setup, so that checks report them.
+UpdaterSetup makeUpdaterSetup(RunLoop& loop, const VmacPaths& paths, SparkleHostOptions options);
+
+// StandardUpdaterControllerFactory over makeUpdaterSetup().
+StandardUpdaterControllerFactory makeStandardUpdaterControllerFactory(RunLoop& loop, VmacPaths paths,
+                                                                      SparkleHostOptions options);
+
+}  // namespace lidora::vmac
