@@ -33,6 +33,7 @@
 #include "system/VirtualProcessEnvironment.h"
 #include "system/VirtualSystemControl.h"
 #include "system/VirtualSystemSettings.h"
+#include "vmac/FileChangeWatch.h"
 #include "vmac/UniqueFd.h"
 #include "xpc/MachService.h"
 #include "xpc/XpcClientConnection.h"
@@ -95,6 +96,19 @@ int main(int argc, char** argv) {
     const auto info = environment.bundleInfo();
     if (const auto found = info.find("CFBundleShortVersionString"); found != info.end() && found->second.isString()) {
         QApplication::setApplicationVersion(QString::fromStdString(*found->second.asString()));
+    }
+
+    // Other processes change preferences too (the extension, Shortcuts,
+    // defaults); the delegate and the views follow them as they follow ours.
+    std::vector<std::unique_ptr<FileChangeWatch>> preferenceWatches;
+    for (const auto domain : {kBundleIdentifier, kAppGroupSuite}) {
+        auto watch = FileChangeWatch::create(loop, defaults.folder() / (std::string(domain) + ".json"),
+                                             [&defaults] { defaults.announceChange(); });
+        if (watch) {
+            preferenceWatches.push_back(std::move(watch).value());
+        } else {
+            appLog.error("cannot watch the preferences: %{public}s", watch.error());
+        }
     }
 
     VmacBus bus(loop, paths, Logger(sink, "com.zelquin.vmac", "bus"));

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "corebrightness/FileChangeWatch.h"
+#include "vmac/FileChangeWatch.h"
 #include "corebrightness/LogoState.h"
 #include "prefs/PreferenceStore.h"
 #include "runtime/Logger.h"

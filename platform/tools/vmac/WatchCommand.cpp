@@ -11,7 +11,7 @@
 
 #include "Command.h"
 #include "LogoText.h"
-#include "corebrightness/FileChangeWatch.h"
+#include "vmac/FileChangeWatch.h"
 #include "corebrightness/LogoState.h"
 #include "launchd/SignalSource.h"
 #include "runloop/PollRunLoop.h"

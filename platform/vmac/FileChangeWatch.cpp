@@ -1,4 +1,4 @@
-#include "corebrightness/FileChangeWatch.h"
+#include "vmac/FileChangeWatch.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
