@@ -62,6 +62,17 @@ TEST_F(AppLaunchTest, RegistersWaitsForApprovalThenFollowsTheLight) {
     EXPECT_EQ(::kill(pid, 0), 0) << "the app must keep running";
 }
 
+TEST_F(AppLaunchTest, ClassicLogoKeyRevealsAndTogglesIt) {
+    ASSERT_TRUE(logShows("Phase loading"));
+    ASSERT_TRUE(VirtualMac::waitFor([&] { return mac.vmac({"key", "shift+cmd+7"}).status == 0; }, 10000ms));
+    auto read = [&](const char* key) { return mac.vmac({"defaults", "read", "com.zelquin.lidora", key}).out; };
+    EXPECT_EQ(read("classicLogoUnlocked"), "1\n");
+    EXPECT_EQ(read("classicLogoEnabled"), "1\n");
+    ASSERT_EQ(mac.vmac({"key", "⇧⌘7"}).status, 0);
+    EXPECT_EQ(read("classicLogoEnabled"), "0\n");
+    EXPECT_EQ(mac.vmac({"key", "shift+cmd+9"}).status, 1);
+}
+
 TEST_F(AppLaunchTest, AnnouncedLevelChangesTheLogo) {
     ASSERT_TRUE(VirtualMac::waitFor([&] { return nits() > 0; }, 10000ms));
     const double full = nits();
