@@ -33,9 +33,12 @@ void writeFile(const std::filesystem::path& file, const std::string& text, bool 
     }
 }
 
-std::string infoPlist(const std::string& identifier, const std::string& team = "") {
+std::string infoPlist(const std::string& identifier, const std::string& team = "", const std::string& executable = "") {
     std::string text = "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>" +
                        identifier + "</string><key>CFBundleVersion</key><string>3</string>";
+    if (!executable.empty()) {
+        text += "<key>CFBundleExecutable</key><string>" + executable + "</string>";
+    }
     if (!team.empty()) {
         text += "<key>LSTeamID</key><string>" + team + "</string>";
     }
@@ -48,7 +51,7 @@ protected:
     // and an extension of another team.
     std::filesystem::path makeProbeBundle(const std::string& marker = "") {
         const auto bundle = mac.root() / "scratch" / "build" / "Probe.app";
-        writeFile(bundle / "Contents" / "Info.plist", infoPlist("com.example.probe"));
+        writeFile(bundle / "Contents" / "Info.plist", infoPlist("com.example.probe", "", "probe"));
         writeFile(bundle / "Contents" / "MacOS" / "probe",
                   "#!/bin/sh\necho opened >> '" + (marker.empty() ? "/dev/null" : marker) + "'\n", true);
         writeFile(bundle / "Contents" / "MacOS" / "README", "not an executable");
@@ -198,7 +201,7 @@ TEST_F(UpdatesTest, BootOpensTheUsersLoginItems) {
         EXPECT_THAT(booted.err, HasSubstr("no 'open' command"));
         GTEST_SKIP() << "vmac has no open command yet";
     }
-    EXPECT_THAT(booted.out, HasSubstr("opened login item"));
+    EXPECT_THAT(booted.out, HasSubstr("opened login item")) << booted.err;
     EXPECT_TRUE(VirtualMac::waitFor([&] { return std::filesystem::exists(marker); }, 5s));
 }
 
