@@ -17,7 +17,6 @@ bool darkAppearance() {
 }  // namespace
 
 MenuBarExtra::MenuBarExtra(AppDelegate& app, PanelPresenter& presenter) : app_(app), presenter_(presenter) {
-    panel_ = std::make_unique<PanelWindow>(&presenter_);
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_ = std::make_unique<QSystemTrayIcon>();
         tray_->setToolTip(
@@ -47,6 +46,10 @@ void MenuBarExtra::refreshIcon() {
 }
 
 void MenuBarExtra::openPanel() {
+    // Built on first use: until then the app carries no widgets or fonts.
+    if (!panel_) {
+        panel_ = std::make_unique<PanelWindow>(&presenter_);
+    }
     if (panel_->isVisible()) {
         panel_->hide();
         return;
