@@ -130,7 +130,8 @@ void AppDelegate::applicationDidFinishLaunching() {
             });
     }
 
-    updater_ = std::make_unique<Updater>(parts_.makeUpdaterController, loop);
+    updater_ = std::make_unique<Updater>(parts_.makeUpdaterController, loop,
+                                         Logger(parts_.logSink, std::string(kLogSubsystem), "app"));
 
     // Someone who hid the icon and does not start the app at login would
     // otherwise see nothing at all.

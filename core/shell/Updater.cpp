@@ -2,7 +2,8 @@
 
 namespace lidora {
 
-Updater::Updater(const StandardUpdaterControllerFactory& makeController, RunLoop& loop) : loop_(loop) {
+Updater::Updater(const StandardUpdaterControllerFactory& makeController, RunLoop& loop, Logger log)
+    : loop_(loop), log_(std::move(log)) {
     controller_ = makeController(true, *this);
     if (controller_) {
         canCheckObservation_ = controller_->observeCanCheckForUpdates(
@@ -49,9 +50,13 @@ void Updater::standardUserDriverWillFinishUpdateSession() {
 
 void Updater::setPendingVersionLater(std::optional<std::string> version) {
     loop_.post([this, alive = std::weak_ptr<bool>(alive_), version = std::move(version)]() mutable {
-        if (!alive.expired()) {
-            pendingVersion_.set(std::move(version));
+        if (alive.expired()) {
+            return;
         }
+        if (version && version != pendingVersion_.get()) {
+            log_.notice("Update %{public}s offered in the menu", *version);
+        }
+        pendingVersion_.set(std::move(version));
     });
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "runtime/Logger.h"
 #include "runtime/Observable.h"
 #include "runtime/RunLoop.h"
 #include "shell/SparkleUpdater.h"
@@ -16,7 +17,8 @@ namespace lidora {
 // is published instead and the menu offers it. Use on the run loop.
 class Updater final : public StandardUserDriverDelegate {
 public:
-    Updater(const StandardUpdaterControllerFactory& makeController, RunLoop& loop);
+    // `log` should have category "app".
+    Updater(const StandardUpdaterControllerFactory& makeController, RunLoop& loop, Logger log = {});
     ~Updater() override;
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;
@@ -49,6 +51,7 @@ private:
     void setPendingVersionLater(std::optional<std::string> version);
 
     RunLoop& loop_;
+    Logger log_;
     Observable<std::optional<std::string>> pendingVersion_;
     Observable<bool> canCheckForUpdates_{false};
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -85,6 +85,12 @@ TEST_F(AppLaunchTest, AnnouncedLevelChangesTheLogo) {
     EXPECT_TRUE(logShows("Logo brightness level 0.3"));
 }
 
+TEST_F(AppLaunchTest, PublishedUpdateWaitsInTheMenuOfABackgroundApp) {
+    ASSERT_TRUE(logShows("Phase loading"));
+    ASSERT_EQ(mac.vmac({"publish-update", "1.0.4"}).status, 0);
+    EXPECT_TRUE(logShows("Update 1.0.4 offered in the menu"));
+}
+
 TEST_F(AppLaunchTest, SecondOpenReopensTheRunningCopy) {
     ASSERT_TRUE(logShows("Phase loading"));
     const auto again = mac.vmac({"open", "Lidora"});
