@@ -36,21 +36,34 @@ public:
 
 private:
     void arm() {
-        if (descriptor_ >= 0) {
-            ::inotify_rm_watch(fd_.get(), descriptor_);
-            descriptor_ = -1;
+        for (;;) {
+            if (descriptor_ >= 0) {
+                ::inotify_rm_watch(fd_.get(), descriptor_);
+                descriptor_ = -1;
+            }
+            const auto folder = deepestExistingFolder();
+            watchingFeedFolder_ = folder == file_.parent_path();
+            constexpr auto kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE;
+            descriptor_ = ::inotify_add_watch(fd_.get(), folder.c_str(), kEvents);
+            if (descriptor_ < 0) {
+                logger_.error("Cannot watch the update feed: %{public}s", systemError("cannot watch", folder));
+                return;
+            }
+            // A folder made between the look and the watch sends no event
+            // here; look once more, now that nothing can slip past.
+            if (watchingFeedFolder_ || deepestExistingFolder() == folder) {
+                return;
+            }
         }
+    }
+
+    [[nodiscard]] std::filesystem::path deepestExistingFolder() const {
         std::error_code error;
         auto folder = file_.parent_path();
         while (!std::filesystem::is_directory(folder, error) && folder.has_relative_path()) {
             folder = folder.parent_path();
         }
-        watchingFeedFolder_ = folder == file_.parent_path();
-        constexpr auto kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE;
-        descriptor_ = ::inotify_add_watch(fd_.get(), folder.c_str(), kEvents);
-        if (descriptor_ < 0) {
-            logger_.error("Cannot watch the update feed: %{public}s", systemError("cannot watch", folder));
-        }
+        return folder;
     }
 
     void drain() {

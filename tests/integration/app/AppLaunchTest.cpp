@@ -88,7 +88,7 @@ TEST_F(AppLaunchTest, AnnouncedLevelChangesTheLogo) {
 TEST_F(AppLaunchTest, PublishedUpdateWaitsInTheMenuOfABackgroundApp) {
     ASSERT_TRUE(logShows("Phase loading"));
     ASSERT_EQ(mac.vmac({"publish-update", "1.0.4"}).status, 0);
-    EXPECT_TRUE(logShows("Update 1.0.4 offered in the menu"));
+    EXPECT_TRUE(logShows("Update 1.0.4 offered in the menu")) << mac.vmac({"log", "show"}).out;
 }
 
 TEST_F(AppLaunchTest, SecondOpenReopensTheRunningCopy) {
