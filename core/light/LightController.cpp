@@ -35,7 +35,9 @@ LightController::LightController(HardwareSupport hardware, std::string modelIden
       loop_(loop),
       environment_(environment) {}
 
-std::optional<LightState> LightController::knownLightState() const { return lidora::knownLightState(phase()); }
+std::optional<LightState> LightController::knownLightState() const {
+    return lidora::knownLightState(phase());
+}
 
 std::optional<std::string> LightController::blockingMessage() const {
     if (hardware_ == HardwareSupport::unsupported) {

@@ -103,7 +103,9 @@ void PanelPresenter::reinstallHelper() {
     spawn(app_.loop(), reinstall(app_.controller()));
 }
 
-void PanelPresenter::openSystemSettings() { app_.controller().approveHelper(); }
+void PanelPresenter::openSystemSettings() {
+    app_.controller().approveHelper();
+}
 
 void PanelPresenter::sendMessage() {
     if (view_ != nullptr) {

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "vmac/FileChangeWatch.h"
 #include "corebrightness/LogoState.h"
 #include "prefs/PreferenceStore.h"
 #include "runtime/Logger.h"
 #include "runtime/RunLoop.h"
+#include "vmac/FileChangeWatch.h"
 #include "vmac/VmacPaths.h"
 
 namespace lidora::vmac {

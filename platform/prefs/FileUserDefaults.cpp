@@ -132,7 +132,9 @@ FileUserDefaults::FileUserDefaults(const VmacPaths& paths, std::string bundleIde
 
 FileUserDefaults::~FileUserDefaults() = default;
 
-void FileUserDefaults::announceChange() const { observers_->notify(); }
+void FileUserDefaults::announceChange() const {
+    observers_->notify();
+}
 
 std::shared_ptr<UserDefaults> FileUserDefaults::standard() {
     return standard_;

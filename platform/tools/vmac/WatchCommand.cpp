@@ -11,10 +11,10 @@
 
 #include "Command.h"
 #include "LogoText.h"
-#include "vmac/FileChangeWatch.h"
 #include "corebrightness/LogoState.h"
 #include "launchd/SignalSource.h"
 #include "runloop/PollRunLoop.h"
+#include "vmac/FileChangeWatch.h"
 
 namespace lidora::vmac {
 
