@@ -280,4 +280,17 @@ Expected<PreferenceValue, std::string> parseXmlPlistFragment(std::string_view te
     return XmlParser(text).parseDocument();
 }
 
+std::string xmlEscaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace lidora::vmac

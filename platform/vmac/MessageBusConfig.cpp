@@ -5,23 +5,11 @@
 #include <cstring>
 
 #include "prefs/AtomicFile.h"
+#include "prefs/XmlPlist.h"
 
 namespace lidora::vmac {
 
 namespace {
-
-std::string xmlEscaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 // D-Bus address values keep [-0-9A-Za-z_/.\*] and escape every other byte.
 std::string addressEscaped(std::string_view text) {

@@ -6,23 +6,11 @@
 #include <sstream>
 
 #include "prefs/AtomicFile.h"
+#include "prefs/XmlPlist.h"
 
 namespace lidora::vmac {
 
 namespace {
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string expanded(const std::string& argument, const VmacPaths& paths) {
     constexpr std::string_view kRoot = "$VMAC_ROOT/";
@@ -55,17 +43,17 @@ std::string systemDaemonPlist(const SystemDaemon& daemon, const VmacPaths& paths
            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
            "<plist version=\"1.0\">\n<dict>\n"
-        << "\t<key>Label</key>\n\t<string>" << escaped(daemon.label) << "</string>\n"
-        << "\t<key>Program</key>\n\t<string>" << escaped(program.string()) << "</string>\n"
-        << "\t<key>ProgramArguments</key>\n\t<array>\n\t\t<string>" << escaped(program.string()) << "</string>\n";
+        << "\t<key>Label</key>\n\t<string>" << xmlEscaped(daemon.label) << "</string>\n"
+        << "\t<key>Program</key>\n\t<string>" << xmlEscaped(program.string()) << "</string>\n"
+        << "\t<key>ProgramArguments</key>\n\t<array>\n\t\t<string>" << xmlEscaped(program.string()) << "</string>\n";
     for (const auto& argument : daemon.arguments) {
-        out << "\t\t<string>" << escaped(expanded(argument, paths)) << "</string>\n";
+        out << "\t\t<string>" << xmlEscaped(expanded(argument, paths)) << "</string>\n";
     }
     out << "\t</array>\n";
     if (!daemon.machServices.empty()) {
         out << "\t<key>MachServices</key>\n\t<dict>\n";
         for (const auto& service : daemon.machServices) {
-            out << "\t\t<key>" << escaped(service) << "</key>\n\t\t<true/>\n";
+            out << "\t\t<key>" << xmlEscaped(service) << "</key>\n\t\t<true/>\n";
         }
         out << "\t</dict>\n";
     }

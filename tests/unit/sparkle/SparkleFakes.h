@@ -5,29 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "prefs/UserDefaults.h"
+#include "MemoryDefaults.h"
 #include "shell/SparkleUpdater.h"
 #include "sparkle/AppcastSource.h"
 #include "sparkle/UpdateDialog.h"
 
 namespace lidora::testing {
 
-class MemoryUserDefaults final : public UserDefaults {
-public:
-    [[nodiscard]] std::optional<PreferenceValue> object(std::string_view key) const override {
-        const auto found = values.find(key);
-        return found == values.end() ? std::nullopt : std::optional(found->second);
-    }
-    Expected<void, std::string> set(std::string_view key, PreferenceValue value) override {
-        values.insert_or_assign(std::string(key), std::move(value));
-        return {};
-    }
-    Expected<void, std::string> remove(std::string_view key) override {
-        values.erase(std::string(key));
-        return {};
-    }
-    std::map<std::string, PreferenceValue, std::less<>> values;
-};
+using MemoryUserDefaults = MemoryDefaults;
 
 // A feed whose text the test sets and whose changes it announces.
 class FakeAppcastSource final : public vmac::AppcastSource {
