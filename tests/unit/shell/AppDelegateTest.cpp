@@ -22,6 +22,29 @@ protected:
         brightness = std::make_unique<LogoBrightnessController>(std::move(made), defaults, Logger());
     }
 
+    // Tasks still waiting on the fake helper finish, so no coroutine frame
+    // outlives the test.
+    void TearDown() override { finishHelperCalls(); }
+
+    void finishHelperCalls() {
+        for (int round = 0; round < 4; ++round) {
+            resolveHeld(light.states);
+            resolveHeld(light.versions);
+            resolveHeld(light.switches);
+            resolveHeld(light.resets);
+            loop.runUntilIdle();
+        }
+    }
+
+    template <typename T>
+    static void resolveHeld(Answers<T>& answers) {
+        auto held = std::move(answers.held);
+        answers.held.clear();
+        for (const auto& slot : held) {
+            slot.resolve(unexpected(failure("the test is over")));
+        }
+    }
+
     AppDelegate& launch(std::string model = "Mac17,12") {
         app = std::make_unique<AppDelegate>(AppParts{loop,
                                                      nullptr,
@@ -158,6 +181,7 @@ TEST_F(AppDelegateTest, HiddenIconOpensSettingsUnlessLaunchedAtLogin) {
     EXPECT_EQ(settings.shown, 1);
     EXPECT_EQ(shell.activations, 1);
 
+    finishHelperCalls();
     app.reset();
     settings.shown = 0;
     loginItem.current = HelperStatus::enabled;
