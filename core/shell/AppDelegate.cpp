@@ -109,8 +109,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     publishKeepsLogoDark();
     applyPreferences();
     // The light's phase is what applyPreferences() follows besides
-    // preferences; every change of it evaluates again.
-    phaseTracking_ = controller().subscribePhase([this, alive = std::weak_ptr<bool>(alive_)](const Phase&) {
+    // preferences; every change of it evaluates again, and decides whether
+    // to look out for the approval.
+    phaseTracking_ = controller().subscribePhase([this, alive = std::weak_ptr<bool>(alive_)](const Phase& phase) {
+        watchForApproval(phase);
         parts_.loop.post([this, alive] {
             if (!alive.expired()) {
                 applyPreferences();
@@ -118,7 +120,6 @@ void AppDelegate::applicationDidFinishLaunching() {
         });
     });
 
-    approvalTracking_ = controller().subscribePhase([this](const Phase& phase) { watchForApproval(phase); });
     watchForApproval(controller().phase());
 
     if (controller().hardware() != HardwareSupport::unsupported) {

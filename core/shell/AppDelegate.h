@@ -124,7 +124,6 @@ private:
     Cancellable defaultsObserver_;
     Cancellable brightnessTimer_;
     Subscription phaseTracking_;
-    Subscription approvalTracking_;
     Cancellable approvalPoll_;
     bool overlayShown_ = false;
     bool launched_ = false;

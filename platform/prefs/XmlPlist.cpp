@@ -287,6 +287,7 @@ std::string xmlEscaped(std::string_view text) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
             default: out += c;
         }
     }

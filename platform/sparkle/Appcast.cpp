@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "prefs/XmlPlist.h"
 #include "sparkle/BundleVersion.h"
 
 namespace lidora::vmac {
@@ -113,20 +114,6 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 Expected<Appcast, std::string> parseAppcast(std::string_view text) {
@@ -167,11 +154,11 @@ std::string renderAppcast(const Appcast& appcast) {
         "\">\n"
         "  <channel>\n"
         "    <title>" +
-        escaped(appcast.title) + "</title>\n";
+        xmlEscaped(appcast.title) + "</title>\n";
     for (const auto& item : appcast.items) {
-        out += "    <item>\n      <title>Version " + escaped(item.displayVersionString) +
-               "</title>\n      <sparkle:version>" + escaped(item.versionString) +
-               "</sparkle:version>\n      <sparkle:shortVersionString>" + escaped(item.displayVersionString) +
+        out += "    <item>\n      <title>Version " + xmlEscaped(item.displayVersionString) +
+               "</title>\n      <sparkle:version>" + xmlEscaped(item.versionString) +
+               "</sparkle:version>\n      <sparkle:shortVersionString>" + xmlEscaped(item.displayVersionString) +
                "</sparkle:shortVersionString>\n    </item>\n";
     }
     out += "  </channel>\n</rss>\n";
