@@ -12,6 +12,7 @@ constexpr auto kFirstRetry = 100ms;
 constexpr auto kLastRetry = 5s;
 constexpr std::uint64_t kCallTimeoutUs = 5'000'000;
 constexpr auto kDrainLimit = 1s;
+constexpr auto kMatchLimit = 1s;
 
 constexpr const char* kDaemon = "org.freedesktop.DBus";
 constexpr const char* kDaemonPath = "/org/freedesktop/DBus";
@@ -139,15 +140,24 @@ void VmacBus::Connection::drain() {
     if (attachment_) {
         attachment_->detach();
     }
-    const auto deadline = std::chrono::steady_clock::now() + kDrainLimit;
+    std::uint64_t queued = 0;
+    const auto sent = [&] { return sd_bus_get_n_queued_write(bus_.get(), &queued) < 0 || queued == 0; };
+    if (!processUntil(sent, std::chrono::steady_clock::now() + kDrainLimit) && queued > 0) {
+        logger_.error("message bus closed with %lu messages unsent", queued);
+    }
+}
+
+// Runs the connection here rather than on the loop, for a bounded time. Its
+// callbacks only post to the loop, so nothing re-enters the caller.
+bool VmacBus::Connection::processUntil(const std::function<bool()>& done,
+                                       std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        std::uint64_t queued = 0;
-        if (sd_bus_get_n_queued_write(bus_.get(), &queued) < 0 || queued == 0) {
-            return;
+        if (done()) {
+            return true;
         }
         const int r = sd_bus_process(bus_.get(), nullptr);
         if (r < 0) {
-            return;
+            return false;  // the loop's attachment hears of it too
         }
         if (r > 0) {
             continue;
@@ -155,8 +165,7 @@ void VmacBus::Connection::drain() {
         const auto left =
             std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            logger_.error("message bus closed with %lu messages unsent", queued);
-            return;
+            return false;
         }
         (void)sd_bus_wait(bus_.get(), static_cast<std::uint64_t>(left.count()));
     }
@@ -233,7 +242,14 @@ Cancellable VmacBus::Connection::subscribe(std::string rule, std::optional<std::
     subscription->arg0 = std::move(arg0);
     subscription->handler = std::make_shared<Handler>(std::move(handler));
     if (bus_) {
+        // A notification observed here is delivered from now on: whoever
+        // subscribes, then reads what the signal announces, misses nothing.
         addMatch(*subscription);
+        const auto* installing = subscription.get();
+        if (!processUntil([installing] { return installing->answered; },
+                          std::chrono::steady_clock::now() + kMatchLimit)) {
+            logger_.error("the bus has not yet confirmed %{public}s", installing->rule);
+        }
         scheduleKick();
     }
     subscriptions_.emplace(id, std::move(subscription));
@@ -271,8 +287,9 @@ int VmacBus::Connection::onSignal(sd_bus_message* message, void* userdata, sd_bu
 }
 
 int VmacBus::Connection::onMatchInstalled(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
+    auto* subscription = static_cast<Subscription*>(userdata);
+    subscription->answered = true;
     if (!isReply(message)) {
-        const auto* subscription = static_cast<Subscription*>(userdata);
         const sd_bus_error* failure = sd_bus_message_get_error(message);
         subscription->owner->logger_.error("the bus refused %{public}s: %{public}s", subscription->rule,
                                            failure != nullptr && failure->message != nullptr ? failure->message : "");

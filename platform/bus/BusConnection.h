@@ -41,6 +41,7 @@ private:
         std::optional<std::string> arg0;
         std::shared_ptr<Handler> handler;
         SdBusSlotPtr slot;
+        bool answered = false;  // the daemon installed or refused the rule
     };
     struct Claim : Entry {
         std::string name;
@@ -68,6 +69,7 @@ private:
     void broken(int error);
     void teardown(bool notify);
     void drain();
+    bool processUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
     void retryLater();
     void post(std::function<void()> work);
 

@@ -65,11 +65,18 @@ TEST_F(AppLaunchTest, RegistersWaitsForApprovalThenFollowsTheLight) {
 TEST_F(AppLaunchTest, ClassicLogoKeyRevealsAndTogglesIt) {
     ASSERT_TRUE(logShows("Phase loading"));
     ASSERT_TRUE(VirtualMac::waitFor([&] { return mac.vmac({"key", "shift+cmd+7"}).status == 0; }, 10000ms));
-    auto read = [&](const char* key) { return mac.vmac({"defaults", "read", "com.zelquin.lidora", key}).out; };
-    EXPECT_EQ(read("classicLogoUnlocked"), "1\n");
-    EXPECT_EQ(read("classicLogoEnabled"), "1\n");
+    // The press reaches the app's run loop after vmac returns, so the keys are awaited.
+    auto reads = [&](const char* key, const char* value) {
+        return VirtualMac::waitFor(
+            [&] {
+                return mac.vmac({"defaults", "read", "com.zelquin.lidora", key}).out == value;
+            },
+            5000ms);
+    };
+    EXPECT_TRUE(reads("classicLogoUnlocked", "1\n"));
+    EXPECT_TRUE(reads("classicLogoEnabled", "1\n"));
     ASSERT_EQ(mac.vmac({"key", "⇧⌘7"}).status, 0);
-    EXPECT_EQ(read("classicLogoEnabled"), "0\n");
+    EXPECT_TRUE(reads("classicLogoEnabled", "0\n"));
     EXPECT_EQ(mac.vmac({"key", "shift+cmd+9"}).status, 1);
 }
 
@@ -82,7 +89,7 @@ TEST_F(AppLaunchTest, AnnouncedLevelChangesTheLogo) {
     ASSERT_EQ(mac.vmac({"notify", "post", "com.zelquin.lidora.brightness-changed"}).status, 0);
     EXPECT_TRUE(VirtualMac::waitFor([&] { return nits() > 0 && nits() < full * 0.5; }, 10000ms))
         << "before " << full << ", now " << nits();
-    EXPECT_TRUE(logShows("Logo brightness level 0.3"));
+    EXPECT_TRUE(logShows("Logo brightness level 0.3")) << mac.vmac({"log", "show"}).out;
 }
 
 TEST_F(AppLaunchTest, PublishedUpdateWaitsInTheMenuOfABackgroundApp) {

@@ -134,7 +134,6 @@ TEST_F(MessageBus, PostedNotificationsReachTheirObserversOnly) {
     EXPECT_TRUE(runUntil([&] { return brightness == 1; }));
     int quoted = 0;
     const auto c = center.observe("it's", [&] { ++quoted; });
-    settle();
     ASSERT_EQ(mac.vmac({"notify", "post", "it's"}).status, 0);
     EXPECT_TRUE(runUntil([&] { return quoted == 1; }));
     settle();
@@ -142,6 +141,18 @@ TEST_F(MessageBus, PostedNotificationsReachTheirObserversOnly) {
 
     EXPECT_EQ(mac.vmac({"notify", "post"}).status, 64);
     EXPECT_EQ(mac.vmac({"notify", "send", "x"}).status, 64);
+}
+
+// An app observes at launch and then reads what the notification announces;
+// a post from elsewhere after observe() returns must reach it, even while the
+// connection is still being set up and the loop has not run.
+TEST_F(MessageBus, ObservingOnANewConnectionCatchesTheNextPost) {
+    VmacBus fresh(loop, paths, Logger());
+    BusDarwinNotificationCenter center(fresh);
+    int heard = 0;
+    const auto observing = center.observe("com.zelquin.lidora.brightness-changed", [&] { ++heard; });
+    ASSERT_EQ(mac.vmac({"notify", "post", "com.zelquin.lidora.brightness-changed"}).status, 0);
+    EXPECT_TRUE(runUntil([&] { return heard == 1; }));
 }
 
 TEST_F(MessageBus, WakeReachesWorkspaceObserversAndReopenOnlyItsApp) {
