@@ -35,7 +35,7 @@ char32_t hexDigitValue(char c) {
     return static_cast<char32_t>(std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
 }
 
-std::string quoted(std::string_view text) {
+std::string plistQuoted(std::string_view text) {
     if (isBareWord(text)) {
         return std::string(text);
     }
@@ -78,17 +78,17 @@ void appendNested(std::string& out, const PreferenceValue& value, int level) {
     } else if (const auto* dictionary = value.asDictionary()) {
         out += outer + "{\n";
         for (const auto& [key, item] : *dictionary) {
-            out += inner + quoted(key) + " = ";
+            out += inner + plistQuoted(key) + " = ";
             appendNested(out, item, level + 1);
             out += ";\n";
         }
         out += outer + "}";
     } else if (const auto* text = value.asString()) {
-        out += quoted(*text);
+        out += plistQuoted(*text);
     } else if (value.isDouble()) {
-        out += quoted(formatDouble(*value.asDouble()));
+        out += plistQuoted(formatDouble(*value.asDouble()));
     } else {
-        out += quoted(std::to_string(*value.asInteger()));  // Booleans too, as 1 or 0
+        out += plistQuoted(std::to_string(*value.asInteger()));  // Booleans too, as 1 or 0
     }
 }
 

@@ -1,0 +1,1 @@
+// Compiles a precompiled header that other targets reuse.
