@@ -179,7 +179,7 @@ std::vector<ProcessRecord> ProcProcessTable::processes() const {
     if (!proc.valid()) {
         return records;
     }
-    DIR* listing = ::fdopendir(::dup(proc.get()));
+    DIR* listing = ::fdopendir(::fcntl(proc.get(), F_DUPFD_CLOEXEC, 0));
     if (listing == nullptr) {
         return records;
     }
