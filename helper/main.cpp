@@ -9,7 +9,7 @@
 #include "helper/HelperService.h"
 #include "helper/ListenerDelegate.h"
 #include "log/UnifiedLogSink.h"
-#include "process/DefaultsRunner.h"
+#include "process/SystemToolRunner.h"
 #include "runloop/PollRunLoop.h"
 #include "xpc/PeerRequirementCheck.h"
 #include "xpc/XpcServiceListener.h"
@@ -32,12 +32,13 @@ int main() {
         log.notice("Helper idle; exiting");
         std::exit(0);
     });
-    auto service = std::make_shared<HelperService>(std::make_shared<DefaultsRunner>("/usr/bin/defaults"),
-                                                   std::make_shared<DefaultsRunner>("/usr/bin/killall"), log);
+    const auto paths = VmacPaths::fromEnvironment();
+    auto service = std::make_shared<HelperService>(std::make_shared<SystemToolRunner>("/usr/bin/defaults", paths),
+                                                   std::make_shared<SystemToolRunner>("/usr/bin/killall", paths), log);
     auto delegate = std::make_shared<ListenerDelegate>(*teamID, service, tracker, log);
 
-    auto listener = XpcServiceListener::forMachService(loop, std::string(kHelperMachService),
-                                                       makePeerRequirementCheck(VmacPaths::fromEnvironment(), log));
+    auto listener =
+        XpcServiceListener::forMachService(loop, std::string(kHelperMachService), makePeerRequirementCheck(paths, log));
     if (!listener) {
         log.error("Cannot listen: %{public}s", listener.error());
         std::exit(1);

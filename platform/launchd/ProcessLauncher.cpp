@@ -15,29 +15,12 @@
 
 #include "launchd/LaunchdPaths.h"
 #include "prefs/AtomicFile.h"
+#include "process/ChildProcess.h"
+#include "process/VmacMembership.h"
 
 namespace lidora::vmac {
 
 namespace {
-
-enum class Stage : int { Descriptors, Directory, Groups, Group, User, Exec };
-
-const char* describe(Stage stage) {
-    switch (stage) {
-        case Stage::Descriptors: return "pass the descriptors";
-        case Stage::Directory: return "enter /";
-        case Stage::Groups: return "set the groups";
-        case Stage::Group: return "set the group";
-        case Stage::User: return "set the user";
-        case Stage::Exec: return "execute";
-    }
-    return "start";
-}
-
-struct ChildFailure {
-    Stage stage = Stage::Exec;
-    int error = 0;
-};
 
 struct Credentials {
     bool switchUser = false;
@@ -89,9 +72,13 @@ Expected<FileDescriptor, std::string> openLog(const std::filesystem::path& path)
 std::vector<std::string> environmentFor(const LaunchJob& job, const VmacPaths& paths, const Credentials& credentials,
                                         std::size_t listeningCount) {
     std::vector<std::string> environment = {
-        "PATH=/usr/bin:/bin:/usr/sbin:/sbin", "HOME=" + paths.homeOf(credentials.uid).string(),
-        "USER=" + credentials.name,           "LOGNAME=" + credentials.name,
-        "VMAC_ROOT=" + paths.root().string(), "XPC_SERVICE_NAME=" + job.label,
+        vmacMemberEntry(paths),
+        "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
+        "HOME=" + paths.homeOf(credentials.uid).string(),
+        "USER=" + credentials.name,
+        "LOGNAME=" + credentials.name,
+        "VMAC_ROOT=" + paths.root().string(),
+        "XPC_SERVICE_NAME=" + job.label,
     };
     // Sanitizer builds configure every process of a test run alike.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "LANG", "TZ"}) {
@@ -110,16 +97,6 @@ std::vector<std::string> environmentFor(const LaunchJob& job, const VmacPaths& p
     return environment;
 }
 
-std::vector<char*> pointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    pointers.reserve(strings.size() + 1);
-    for (auto& string : strings) {
-        pointers.push_back(string.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 // Only async-signal-safe calls from here on: this runs between fork and exec.
 void writeDecimal(char* out, long value) {
     char digits[24];
@@ -134,75 +111,34 @@ void writeDecimal(char* out, long value) {
     *out = '\0';
 }
 
-struct ChildPlan {
-    std::vector<int> sources;  // stdin, stdout, stderr, then the listening sockets
-    const Credentials* credentials = nullptr;
-    const char* program = nullptr;
-    char* const* argv = nullptr;
-    char* const* envp = nullptr;
-    char* listenPidDigits = nullptr;  // inside envp, or null
-    pid_t parent = 0;
-};
-
-[[noreturn]] void runChild(ChildPlan& plan, int report) {
-    auto fail = [&](Stage stage) {
-        const ChildFailure failure{stage, errno};
-        [[maybe_unused]] const auto written = ::write(report, &failure, sizeof failure);
-        ::_exit(127);
-    };
-    ::setsid();
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::signal(SIGPIPE, SIG_DFL);
-
-    // Everything moves above the target range first, so no dup2 below can
-    // overwrite a descriptor still to be placed.
-    const int base = static_cast<int>(plan.sources.size());
-    report = ::fcntl(report, F_DUPFD_CLOEXEC, base);
-    if (report < 0) {
-        ::_exit(127);
-    }
-    for (auto& fd : plan.sources) {
-        fd = ::fcntl(fd, F_DUPFD_CLOEXEC, base);
-        if (fd < 0) {
-            fail(Stage::Descriptors);
-        }
-    }
-    for (int target = 0; target < base; ++target) {
-        if (::dup2(plan.sources[static_cast<std::size_t>(target)], target) < 0) {
-            fail(Stage::Descriptors);
-        }
-    }
-    ::close_range(static_cast<unsigned>(base), ~0U, CLOSE_RANGE_CLOEXEC);
-
+// Between fork and exec: enters /, becomes the job's user, and tells a
+// socket-activated job its pid.
+const char* becomeJob(const Credentials& credentials, pid_t parent, char* listenPidDigits) {
     if (::chdir("/") != 0) {
-        fail(Stage::Directory);
+        return "enter /";
     }
     ::umask(022);
-    if (plan.credentials->switchUser) {
-        if (::setgroups(plan.credentials->groups.size(), plan.credentials->groups.data()) != 0) {
-            fail(Stage::Groups);
+    if (credentials.switchUser) {
+        if (::setgroups(credentials.groups.size(), credentials.groups.data()) != 0) {
+            return "set the groups";
         }
-        if (::setgid(plan.credentials->gid) != 0) {
-            fail(Stage::Group);
+        if (::setgid(credentials.gid) != 0) {
+            return "set the group";
         }
-        if (::setuid(plan.credentials->uid) != 0) {
-            fail(Stage::User);
+        if (::setuid(credentials.uid) != 0) {
+            return "set the user";
         }
     }
     // A launchd killed outright takes its jobs with it. Set after setuid,
     // which clears it.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != plan.parent) {
+    if (::getppid() != parent) {
         ::_exit(0);
     }
-    if (plan.listenPidDigits != nullptr) {
-        writeDecimal(plan.listenPidDigits, ::getpid());
+    if (listenPidDigits != nullptr) {
+        writeDecimal(listenPidDigits, ::getpid());
     }
-    ::execve(plan.program, plan.argv, plan.envp);
-    fail(Stage::Exec);
-    ::_exit(127);
+    return nullptr;
 }
 
 }  // namespace
@@ -231,49 +167,25 @@ Expected<pid_t, std::string> ProcessLauncher::start(const LaunchJob& job, const 
         return unexpected(systemError("cannot open", "/dev/null"));
     }
 
-    auto arguments = job.arguments;
-    auto argv = pointersTo(arguments);
-    auto environment = environmentFor(job, paths_, *credentials, listeningFds.size());
+    SpawnRequest request;
+    request.program = job.program;
+    request.arguments = job.arguments;
+    request.environment = environmentFor(job, paths_, *credentials, listeningFds.size());
     if (!listeningFds.empty()) {
-        environment.push_back("LISTEN_PID=" + std::string(24, '\0'));
+        request.environment.push_back("LISTEN_PID=" + std::string(24, '\0'));
     }
-    auto envp = pointersTo(environment);
-
-    ChildPlan plan;
-    plan.sources = {null.get(), out->get(), err.valid() ? err.get() : out->get()};
-    plan.sources.insert(plan.sources.end(), listeningFds.begin(), listeningFds.end());
-    plan.credentials = &*credentials;
-    plan.program = job.program.c_str();
-    plan.argv = argv.data();
-    plan.envp = envp.data();
-    plan.listenPidDigits = listeningFds.empty() ? nullptr : environment.back().data() + std::strlen("LISTEN_PID=");
-    plan.parent = ::getpid();
-
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        return unexpected(std::string("cannot create a pipe: ") + std::strerror(errno));
-    }
-    const FileDescriptor reportRead(report[0]);
-    FileDescriptor reportWrite(report[1]);
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        return unexpected("cannot fork for " + job.label + ": " + std::strerror(errno));
-    }
-    if (pid == 0) {
-        runChild(plan, reportWrite.get());
-    }
-    reportWrite = FileDescriptor();
-    ChildFailure failure;
-    ssize_t got = 0;
-    do {
-        got = ::read(reportRead.get(), &failure, sizeof failure);
-    } while (got < 0 && errno == EINTR);
-    if (got == static_cast<ssize_t>(sizeof failure)) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        return unexpected("cannot " + std::string(describe(failure.stage)) + " for " + job.label + " (" +
-                          job.program.string() + "): " + std::strerror(failure.error));
+    request.descriptors = {null.get(), out->get(), err.valid() ? err.get() : out->get()};
+    request.descriptors.insert(request.descriptors.end(), listeningFds.begin(), listeningFds.end());
+    request.newSession = true;
+    char* listenPidDigits =
+        listeningFds.empty() ? nullptr : request.environment.back().data() + std::strlen("LISTEN_PID=");
+    request.beforeExec = [&credentials = *credentials, parent = ::getpid(), listenPidDigits] {
+        return becomeJob(credentials, parent, listenPidDigits);
+    };
+    const auto pid = spawnChild(request);
+    if (!pid) {
+        return unexpected("cannot " + std::string(pid.error().step) + " for " + job.label + " (" +
+                          job.program.string() + "): " + std::strerror(pid.error().error));
     }
 
     const auto pidFile = processPidFile(paths_, job.label);
@@ -281,9 +193,9 @@ Expected<pid_t, std::string> ProcessLauncher::start(const LaunchJob& job, const 
         auto temporary = pidFile;
         temporary += ".tmp";
         // A missing pid file only hides the process from `vmac status`.
-        [[maybe_unused]] auto written = replaceFileAtomically(pidFile, temporary, std::to_string(pid) + "\n", 0644);
+        [[maybe_unused]] auto written = replaceFileAtomically(pidFile, temporary, std::to_string(*pid) + "\n", 0644);
     }
-    return pid;
+    return *pid;
 }
 
 void ProcessLauncher::signal(pid_t pid, int signal) {

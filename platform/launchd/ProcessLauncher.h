@@ -9,7 +9,8 @@ namespace lidora::vmac {
 // the job's user when launchd runs as root, in "/", with stdin from
 // /dev/null and output appended to the job's log, and the listening
 // sockets as fd 3 onwards announced by LISTEN_FDS, LISTEN_PID and
-// LISTEN_FDNAMES. Keeps a pid file for each running instance.
+// LISTEN_FDNAMES, marked as processes of this virtual Mac. Keeps a pid file
+// for each running instance.
 class ProcessLauncher final : public JobProcesses {
 public:
     explicit ProcessLauncher(VmacPaths paths) : paths_(std::move(paths)) {}

@@ -55,11 +55,10 @@ Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::
             return unexpected("cannot create " + dir.string() + ": " + std::strerror(errno));
         }
     }
-    if (auto linked = linkTool(root / "usr" / "bin" / "defaults", toolsDirectory / "defaults"); !linked) {
-        return linked;
-    }
-    if (auto linked = linkTool(root / "usr" / "bin" / "killall", "/usr/bin/killall"); !linked) {
-        return linked;
+    for (const auto* tool : {"defaults", "killall"}) {
+        if (auto linked = linkTool(root / "usr" / "bin" / tool, toolsDirectory / tool); !linked) {
+            return linked;
+        }
     }
     for (const auto* framework : {"CoreBrightness", "DisplayServices"}) {
         const auto relative = std::filesystem::path("PrivateFrameworks") / (std::string(framework) + ".framework");

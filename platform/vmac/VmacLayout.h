@@ -23,8 +23,7 @@ struct RunningProcess {
 
 // Lays out the parts of the root every program relies on: the shared
 // folders, the system's tools under usr/bin (the virtual Mac's own defaults
-// beside this program, the host's killall) and the system version. Safe to
-// repeat.
+// and killall beside this program) and the system version. Safe to repeat.
 Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::filesystem::path& toolsDirectory);
 
 SystemVersion readSystemVersion(const VmacPaths& paths);

@@ -2,14 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
-extern char** environ;
+#include "prefs/AtomicFile.h"
+#include "process/ChildProcess.h"
 
 namespace lidora::testing {
 
@@ -19,46 +19,31 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        if (environment.count(entry.substr(0, entry.find('='))) == 0) {
-            envStrings.push_back(entry);
-        }
-    }
-    for (const auto& [key, value] : environment) {
-        envStrings.push_back(key + "=" + value);
-    }
-    std::vector<char*> envp;
-    for (auto& entry : envStrings) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    std::vector<std::string> args(argv);
-    std::vector<char*> argp;
-    for (auto& arg : args) {
-        argp.push_back(arg.data());
-    }
-    argp.push_back(nullptr);
+    vmac::FileDescriptor outRead(out[0]);
+    vmac::FileDescriptor outWrite(out[1]);
+    vmac::FileDescriptor errRead(err[0]);
+    vmac::FileDescriptor errWrite(err[1]);
+    const vmac::FileDescriptor null(::open("/dev/null", O_RDONLY | O_CLOEXEC));
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
+    vmac::SpawnRequest request;
+    request.program = argv.front();
+    request.arguments = argv;
+    std::vector<std::string> entries;
+    for (const auto& [key, value] : environment) {
+        entries.push_back(key + "=" + value);
+    }
+    request.environment = vmac::environmentWith(entries);
+    request.descriptors = {null.get(), outWrite.get(), errWrite.get()};
+    const auto pid = vmac::spawnChild(request);
+    outWrite = vmac::FileDescriptor();
+    errWrite = vmac::FileDescriptor();
     ProcessResult result;
-    if (spawned != 0) {
-        ::close(out[0]);
-        ::close(err[0]);
-        result.err = "cannot spawn " + argv.front();
+    if (!pid) {
+        result.err =
+            "cannot " + std::string(pid.error().step) + " " + argv.front() + ": " + std::strerror(pid.error().error);
         return result;
     }
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    pollfd fds[2] = {{outRead.get(), POLLIN, 0}, {errRead.get(), POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     while (open > 0) {
@@ -74,16 +59,17 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
             if (n > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
             } else if (n == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
                 fds[i].fd = -1;
                 --open;
             }
         }
     }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    const auto exit = vmac::waitForChild(*pid);
+    if (!exit) {
+        result.err += "cannot wait for " + argv.front() + ": " + std::strerror(exit.error());
+        return result;
     }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.status = exit->signal != 0 ? 128 + exit->signal : exit->status;
     return result;
 }
 

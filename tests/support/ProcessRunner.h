@@ -7,7 +7,7 @@
 namespace lidora::testing {
 
 struct ProcessResult {
-    int status = -1;  // exit status, or 128 + signal
+    int status = -1;  // exit status, or 128 + signal; -1 when it could not be run or waited for
     std::string out;
     std::string err;
 };

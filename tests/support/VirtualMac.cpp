@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -74,6 +75,25 @@ std::filesystem::path VirtualMac::signedCopy(const std::filesystem::path& progra
         }
     }
     return copy;
+}
+
+std::optional<pid_t> VirtualMac::pidOf(const std::string& label) const {
+    std::ifstream in(root_.path() / "var" / "run" / "vmac" / (label + ".pid"));
+    pid_t pid = 0;
+    if (in >> pid && pid > 0) {
+        return pid;
+    }
+    return std::nullopt;
+}
+
+bool VirtualMac::isRunning(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return false;
+    }
+    const auto close = line.rfind(") ");
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
 }
 
 bool VirtualMac::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,11 @@ public:
     // (empty identifier: left unsigned).
     std::filesystem::path signedCopy(const std::filesystem::path& program, const std::string& name,
                                      const std::string& identifier, const std::string& team);
+
+    // The pid launchd recorded for a running job (or "launchd" itself).
+    [[nodiscard]] std::optional<pid_t> pidOf(const std::string& label) const;
+    // Alive and not merely waiting to be reaped.
+    static bool isRunning(pid_t pid);
 
     // Polls until `done` holds or `limit` passes; returns whether it held.
     static bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);

@@ -1,4 +1,5 @@
-// vmac boot / vmac shutdown: start and stop the virtual Mac's launchd.
+// vmac boot / vmac shutdown: start the virtual Mac's launchd; stop it and
+// every other process of the Mac.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "Command.h"
@@ -15,6 +18,11 @@
 #include "OpenAtLogin.h"
 #include "launchd/LaunchdClient.h"
 #include "prefs/AtomicFile.h"
+#include "process/ProcProcessTable.h"
+#include "process/ProcessSweep.h"
+#include "process/VmacMembership.h"
+#include "runloop/PollRunLoop.h"
+#include "runtime/Spawn.h"
 #include "vmac/VmacLayout.h"
 
 namespace lidora::vmac {
@@ -45,6 +53,38 @@ std::optional<long> launchdPid(const Expected<nlohmann::json, LaunchdError>& rep
         return (*reply)["pid"].get<long>();
     }
     return std::nullopt;
+}
+
+Task<void> sweepInto(Task<SweepReport> sweep, std::optional<SweepReport>& report, PollRunLoop& loop) {
+    report = co_await std::move(sweep);
+    loop.stop();
+}
+
+std::string described(const ProcessRecord& process) {
+    return process.name + " (pid " + std::to_string(process.pid) + ")";
+}
+
+// Ends what launchd did not start or left behind: apps, login items, their
+// children. Returns whether nothing of the Mac is left.
+bool endRemainingProcesses(const VmacPaths& paths) {
+    PollRunLoop loop;
+    ProcProcessTable table;
+    std::optional<SweepReport> report;
+    spawn(loop, sweepInto(endVmacProcesses(loop, table, canonicalVmacRoot(paths), ::getpid()), report, loop));
+    loop.run();
+    for (const auto& process : report->ended) {
+        std::printf("stopped %s\n", described(process).c_str());
+    }
+    for (const auto& process : report->killed) {
+        std::printf("killed %s, which ignored SIGTERM\n", described(process).c_str());
+    }
+    for (const auto& [process, error] : report->refused) {
+        std::fprintf(stderr, "vmac shutdown: cannot stop %s: %s\n", described(process).c_str(), std::strerror(error));
+    }
+    for (const auto& process : report->remaining) {
+        std::fprintf(stderr, "vmac shutdown: %s did not end\n", described(process).c_str());
+    }
+    return report->refused.empty() && report->remaining.empty();
 }
 
 }  // namespace
@@ -106,30 +146,34 @@ int runShutdown(const VmacPaths& paths, const std::vector<std::string>& argument
     if (const auto answered = answerArgumentlessCommand(
             "shutdown",
             "usage: vmac shutdown\n\nAsks the virtual Mac's launchd to stop its jobs and exit, and waits until\n"
-            "it is gone. Does nothing when launchd is not running.\n",
+            "it is gone; then ends every other process of the Mac (apps, login items and\n"
+            "whatever they started): SIGTERM, and SIGKILL for those still there after\n"
+            "five seconds. Processes of other virtual Macs and of the host stay.\n",
             arguments)) {
         return *answered;
     }
     const auto reply = requestLaunchd(paths, {{"command", "shutdown"}}, 5s);
-    if (!reply) {
-        if (reply.error().notRunning) {
-            std::printf("launchd is not running\n");
-            return 0;
-        }
+    if (!reply && !reply.error().notRunning) {
         std::fprintf(stderr, "vmac shutdown: %s\n", reply.error().message.c_str());
         return 1;
     }
-    const auto pid = static_cast<pid_t>(launchdPid(reply).value_or(0));
-    const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
-    while (pid > 0 && processAlive(pid)) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            std::fprintf(stderr, "vmac shutdown: launchd (pid %d) did not stop in time\n", static_cast<int>(pid));
-            return 1;
+    if (!reply) {
+        std::printf("launchd is not running\n");
+    } else {
+        const auto pid = static_cast<pid_t>(launchdPid(reply).value_or(0));
+        const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
+        while (pid > 0 && processAlive(pid) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(kPollInterval);
         }
-        std::this_thread::sleep_for(kPollInterval);
+        if (pid > 0 && processAlive(pid)) {
+            std::fprintf(stderr, "vmac shutdown: launchd (pid %d) did not stop in time; ending it\n",
+                         static_cast<int>(pid));
+        } else {
+            std::printf("launchd stopped\n");
+        }
     }
-    std::printf("launchd stopped\n");
-    return 0;
+    std::fflush(stdout);
+    return endRemainingProcesses(paths) ? 0 : 1;
 }
 
 }  // namespace lidora::vmac

@@ -1,7 +1,6 @@
 #include "OpenAtLogin.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +11,7 @@
 
 #include "Command.h"
 #include "bundle/BundleLocation.h"
+#include "process/ChildProcess.h"
 #include "system/AutostartEntry.h"
 #include "vmac/VmacLayout.h"
 
@@ -24,46 +24,28 @@ using namespace std::chrono_literals;
 // `vmac open` hands the app to launchd and returns; one that hangs is left running.
 constexpr auto kOpenWait = 10s;
 
-std::vector<std::string> environmentWithRoot(const VmacPaths& paths) {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "VMAC_ROOT=", 10) != 0) {
-            environment.emplace_back(*entry);
-        }
-    }
-    environment.push_back("VMAC_ROOT=" + paths.root().string());
-    return environment;
-}
-
 // The exit status of `vmac open <bundle>`, or why there is none.
 Expected<int, std::string> runOpen(const VmacPaths& paths, const std::filesystem::path& bundle) {
-    std::string program = (executableDirectory() / "vmac").string();
-    std::string command = "open";
-    std::string target = bundle.string();
-    std::vector<char*> argv{program.data(), command.data(), target.data(), nullptr};
-    auto environment = environmentWithRoot(paths);
-    std::vector<char*> envp;
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    pid_t child = -1;
-    if (const int error = ::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), envp.data());
-        error != 0) {
-        return unexpected("cannot run " + program + ": " + std::strerror(error));
+    SpawnRequest request;
+    request.program = executableDirectory() / "vmac";
+    request.arguments = {request.program.string(), "open", bundle.string()};
+    request.environment = environmentWith({"VMAC_ROOT=" + paths.root().string()});
+    request.descriptors = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+    const auto child = spawnChild(request);
+    if (!child) {
+        return unexpected("cannot run " + request.program.string() + ": " + std::strerror(child.error().error));
     }
     const auto deadline = std::chrono::steady_clock::now() + kOpenWait;
     for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(child, &status, WNOHANG);
-        if (done == child) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        const auto exit = checkChild(*child);
+        if (!exit) {
+            return unexpected(std::string("cannot wait for vmac open: ") + std::strerror(exit.error()));
         }
-        if (done < 0 && errno != EINTR) {
-            return unexpected(std::string("cannot wait for vmac open: ") + std::strerror(errno));
+        if (*exit) {
+            return (*exit)->signal != 0 ? 128 + (*exit)->signal : (*exit)->status;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            return unexpected("vmac open (pid " + std::to_string(child) + ") did not return in time; left running");
+            return unexpected("vmac open (pid " + std::to_string(*child) + ") did not return in time; left running");
         }
         std::this_thread::sleep_for(20ms);
     }

@@ -40,7 +40,7 @@ constexpr Command kCommands[] = {
     {"defaults", "run the virtual Mac's defaults command", runDefaults},
     {"codesign", "sign and verify executables", runCodesign},
     {"boot", "start the virtual Mac's launchd in the background", runBoot},
-    {"shutdown", "stop launchd and every job it runs", runShutdown},
+    {"shutdown", "stop launchd, its jobs and every other process of the Mac", runShutdown},
     {"launchctl", "load, unload and list launchd's jobs", runLaunchctl},
     {"approve", "approve or revoke a daemon an app registered (Login Items)", runApprove},
     {"loginitems", "list the daemons apps registered and whether they may run", runLoginItems},

@@ -97,6 +97,28 @@ TEST_F(HelperDaemon, ResetDeletesBothTablesAndRestartsTheBrightnessService) {
     EXPECT_TRUE(testing::VirtualMac::waitFor([&] { return mac.vmac({"logo", "--nits"}).out == "60\n"; }, 5s));
 }
 
+TEST_F(HelperDaemon, ResetRestartsTheBrightnessServiceOfItsOwnMacOnly) {
+    testing::VirtualMac other{TEST_BIN_DIR};
+    other.boot();
+    constexpr const char* kBrightness = "com.apple.corebrightnessd";
+    for (const auto* each : {&mac, &other}) {
+        ASSERT_TRUE(testing::VirtualMac::waitFor([&] { return each->pidOf(kBrightness).has_value(); }, 5s));
+    }
+    const auto ours = *mac.pidOf(kBrightness);
+    const auto theirs = *other.pidOf(kBrightness);
+
+    const auto reset = probe(app, {"reset"});
+    EXPECT_EQ(reset.out, "ok\n") << reset.err;
+    EXPECT_TRUE(testing::VirtualMac::waitFor(
+        [&] {
+            const auto pid = mac.pidOf(kBrightness);
+            return pid && *pid != ours && testing::VirtualMac::isRunning(*pid);
+        },
+        5s));
+    EXPECT_EQ(other.pidOf(kBrightness), theirs);
+    EXPECT_TRUE(testing::VirtualMac::isRunning(theirs));
+}
+
 TEST_F(HelperDaemon, AdmitsOnlyTheAppAndTheExtensionOfItsTeam) {
     const auto extension = mac.signedCopy(HELPER_PROBE, "extension-probe", "com.zelquin.lidora.control", kTeam);
     const auto otherTeam = mac.signedCopy(HELPER_PROBE, "other-team", "com.zelquin.lidora", "AAAAAAAAAA");
