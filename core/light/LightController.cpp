@@ -41,7 +41,7 @@ std::optional<LightState> LightController::knownLightState() const {
 
 std::optional<std::string> LightController::blockingMessage() const {
     if (hardware_ == HardwareSupport::unsupported) {
-        return "This Mac doesn't have an illuminated logo.";
+        return std::string(kUnsupportedText);
     }
     if (installProblem_) {
         return installProblem_;

@@ -4,6 +4,7 @@
 #include "light/InstallLocation.h"
 #include "runtime/Sleep.h"
 #include "runtime/Spawn.h"
+#include "shell/EffectiveShowMode.h"
 
 namespace lidora {
 
@@ -23,13 +24,6 @@ Task<void> startController(LightController& controller) {
 }
 
 }  // namespace
-
-ClassicLogo::ShowMode effectiveShowMode(std::optional<std::string> stored, HardwareSupport hardware) {
-    if (hardware == HardwareSupport::unsupported) {
-        return ClassicLogo::ShowMode::always;
-    }
-    return stored == "always" ? ClassicLogo::ShowMode::always : ClassicLogo::ShowMode::withLight;
-}
 
 AppDelegate::AppDelegate(AppParts parts)
     : parts_(std::move(parts)),

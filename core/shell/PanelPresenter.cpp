@@ -63,8 +63,7 @@ PanelState PanelPresenter::state() const {
     inputs.hardware = controller.hardware();
     inputs.serviceStatus = app_.registration().status();
     inputs.hasInstallProblem = controller.installProblem().has_value();
-    inputs.onAirEnabled = standard.boolean(kOnAirEnabledKey).value_or(true);
-    inputs.onAirDarkOtherwise = standard.boolean(kOnAirDarkOtherwiseKey).value_or(false);
+    inputs.keepsLogoDark = keepsLogoDark(standard);
     inputs.brightnessAvailable = brightnessAvailable_;
     inputs.updatePending = app_.updater() != nullptr && app_.updater()->pendingVersion().has_value();
     return panelState(inputs);
