@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     FileUserDefaults defaults(paths, std::string(kBundleIdentifier),
                               [&](const std::string& warning) { appLog.error("%{public}s", warning); });
     VirtualProcessEnvironment environment(paths);
-    const std::filesystem::path bundle = environment.bundlePath();
+    const std::filesystem::path bundle = environment.hostBundlePath();
     QApplication::setWindowIcon(
         QIcon(QString::fromStdString((bundle / "Contents" / "Resources" / "AppIcon.svg").string())));
     const auto info = environment.bundleInfo();
@@ -148,26 +148,25 @@ int main(int argc, char** argv) {
                            [&shell] { return shell.isActive(); },
                            Logger(sink, "org.sparkle-project.Sparkle", "updater"), std::nullopt});
 
-    AppDelegate delegate(AppParts{loop,
-                                  sink,
-                                  defaults,
-                                  client,
-                                  registration,
-                                  readModelIdentifier(control),
-                                  bundle.string(),
-                                  environment,
-                                  brightness,
-                                  controls,
-                                  notifications,
-                                  workspace,
-                                  hotKeys,
-                                  loginItem,
-                                  shell,
-                                  settingsWindow,
-                                  messageWindow,
-                                  effects,
-                                  classicLogo,
-                                  std::move(updaterFactory)});
+    AppDelegate delegate(AppParts{.loop = loop,
+                                  .logSink = sink,
+                                  .defaults = defaults,
+                                  .light = client,
+                                  .registration = registration,
+                                  .modelIdentifier = readModelIdentifier(control),
+                                  .environment = environment,
+                                  .brightness = brightness,
+                                  .controls = controls,
+                                  .notifications = notifications,
+                                  .workspace = workspace,
+                                  .hotKeyEvents = hotKeys,
+                                  .loginItem = loginItem,
+                                  .application = shell,
+                                  .settingsWindow = settingsWindow,
+                                  .messageWindow = messageWindow,
+                                  .effects = effects,
+                                  .classicLogo = classicLogo,
+                                  .makeUpdaterController = std::move(updaterFactory)});
     delegate.controller();
     delegate.applicationDidFinishLaunching();
     PanelPresenter presenter(delegate);

@@ -41,10 +41,11 @@ LightController& AppDelegate::controller() {
             controls.reloadControls(kLogoLightControlKind);
             controls.reloadControls(kLogoBrightnessControlKind);
         };
-        controller_ = std::make_unique<LightController>(
-            classifyModel(parts_.modelIdentifier), parts_.modelIdentifier, installProblemFor(parts_.bundlePath),
-            parts_.light, parts_.registration, std::move(onLightChanged),
-            Logger(parts_.logSink, std::string(kLogSubsystem), "app"), parts_.loop, parts_.environment);
+        controller_ = std::make_unique<LightController>(classifyModel(parts_.modelIdentifier), parts_.modelIdentifier,
+                                                        installProblemFor(parts_.environment.bundlePath()),
+                                                        parts_.light, parts_.registration, std::move(onLightChanged),
+                                                        Logger(parts_.logSink, std::string(kLogSubsystem), "app"),
+                                                        parts_.loop, parts_.environment);
     }
     return *controller_;
 }

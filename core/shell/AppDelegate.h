@@ -48,7 +48,7 @@ struct AppParts {
     LightService& light;
     HelperRegistering& registration;
     std::string modelIdentifier;
-    std::string bundlePath;
+    // Where the app runs from, as the system sees it, among other things.
     ProcessEnvironment& environment;
     LogoBrightnessController& brightness;
     ControlCenter& controls;

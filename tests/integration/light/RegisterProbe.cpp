@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     const std::string verb = argc >= 2 ? argv[1] : "";
     const auto paths = VmacPaths::fromEnvironment();
     VirtualProcessEnvironment environment(paths);
-    std::string bundle = environment.bundlePath();
+    std::string bundle = environment.hostBundlePath().string();
     std::string plistName(kHelperPlistName);
     bool usage =
         verb != "status" && verb != "register" && verb != "unregister" && verb != "approve-request" && verb != "start";

@@ -100,9 +100,10 @@ private:
 
 class FakeEnvironment final : public ProcessEnvironment {
 public:
-    [[nodiscard]] std::string bundlePath() const override { return "/Applications/Lidora.app"; }
+    [[nodiscard]] std::string bundlePath() const override { return bundle; }
     [[nodiscard]] PreferenceDictionary bundleInfo() const override { return info; }
     [[nodiscard]] std::string operatingSystemVersionString() const override { return "Version 26.1 (Build 25B78)"; }
+    std::string bundle = "/Applications/Lidora.app";
     PreferenceDictionary info;
 };
 

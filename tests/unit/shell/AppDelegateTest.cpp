@@ -46,30 +46,30 @@ protected:
     }
 
     AppDelegate& launch(std::string model = "Mac17,12") {
-        app = std::make_unique<AppDelegate>(AppParts{loop,
-                                                     nullptr,
-                                                     defaults,
-                                                     light,
-                                                     registration,
-                                                     std::move(model),
-                                                     "/Applications/Lidora.app",
-                                                     environment,
-                                                     *brightness,
-                                                     controls,
-                                                     notifications,
-                                                     workspace,
-                                                     hotKeyEvents,
-                                                     loginItem,
-                                                     shell,
-                                                     settings,
-                                                     message,
-                                                     effects,
-                                                     classicLogo,
-                                                     [this](bool, StandardUserDriverDelegate&) {
-                                                         auto made = std::make_unique<FakeUpdaterController>();
-                                                         updater = made.get();
-                                                         return made;
-                                                     }});
+        app =
+            std::make_unique<AppDelegate>(AppParts{.loop = loop,
+                                                   .logSink = nullptr,
+                                                   .defaults = defaults,
+                                                   .light = light,
+                                                   .registration = registration,
+                                                   .modelIdentifier = std::move(model),
+                                                   .environment = environment,
+                                                   .brightness = *brightness,
+                                                   .controls = controls,
+                                                   .notifications = notifications,
+                                                   .workspace = workspace,
+                                                   .hotKeyEvents = hotKeyEvents,
+                                                   .loginItem = loginItem,
+                                                   .application = shell,
+                                                   .settingsWindow = settings,
+                                                   .messageWindow = message,
+                                                   .effects = effects,
+                                                   .classicLogo = classicLogo,
+                                                   .makeUpdaterController = [this](bool, StandardUserDriverDelegate&) {
+                                                       auto made = std::make_unique<FakeUpdaterController>();
+                                                       updater = made.get();
+                                                       return made;
+                                                   }});
         app->applicationDidFinishLaunching();
         loop.runUntilIdle();
         return *app;
@@ -214,6 +214,13 @@ TEST_F(AppDelegateTest, ClassicLogoFollowsTheLightAndTheAboutPanelFollowsIt) {
     app->controller().setPhase(Phase::loading());
     loop.runUntilIdle();
     EXPECT_TRUE(classicLogo.isVisible());
+}
+
+TEST_F(AppDelegateTest, ACopyOnADiskImageCarriesTheInstallProblem) {
+    environment.bundle = "/Volumes/Lidora/Lidora.app";
+    launch();
+    EXPECT_EQ(app->controller().installProblem(), "Move Lidora to your Applications folder, then open it from there.");
+    EXPECT_TRUE(trace.empty()) << "neither registration nor the helper is touched";
 }
 
 TEST_F(AppDelegateTest, SendMessageReportsWhyItCannot) {
