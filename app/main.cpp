@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <optional>
 
 #include "MenuBarExtra.h"
 #include "ModuleSliderAccessibility.h"
@@ -44,6 +45,7 @@ using namespace lidora::vmac;
 namespace {
 
 constexpr std::string_view kBundleIdentifier = "com.zelquin.lidora";
+constexpr Duration kBusSetUpLimit = std::chrono::seconds(1);
 
 // Without a desktop session the app runs headless and is driven from outside.
 void chooseDisplay() {
@@ -168,9 +170,22 @@ int main(int argc, char** argv) {
                                   .classicLogo = classicLogo,
                                   .makeUpdaterController = std::move(updaterFactory)});
     delegate.controller();
-    delegate.applicationDidFinishLaunching();
-    PanelPresenter presenter(delegate);
-    const app::MenuBarExtra extra(delegate, presenter);
+    // Launch once the bus connection is set up: from then on each observer
+    // the delegate adds is in force when added, so nothing posted after it
+    // is missed. A bus that does not answer holds the launch a second at
+    // most; its observers follow when it comes.
+    std::optional<PanelPresenter> presenter;
+    std::optional<app::MenuBarExtra> extra;
+    auto launch = [&] {
+        if (presenter) {
+            return;
+        }
+        delegate.applicationDidFinishLaunching();
+        presenter.emplace(delegate.panelParts());
+        extra.emplace(delegate, *presenter);
+    };
+    const auto busSetUp = bus.settle([&](bool) { launch(); });
+    const auto busSetUpLimit = loop.scheduleAfter(kBusSetUpLimit, launch);
     QObject::connect(&qt, &QApplication::aboutToQuit, [&] { delegate.applicationWillTerminate(); });
     return QApplication::exec();
 }

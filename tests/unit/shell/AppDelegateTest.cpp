@@ -285,7 +285,7 @@ TEST_F(AppDelegateTest, PanelStoresTheLevelAndAppliesItOnceSettledAndOnRelease) 
     light.versions.scripted.push_back(std::string("1.0.3"));
     light.states.scripted.push_back(LightState::on);
     launch();
-    PanelPresenter presenter(*app);
+    PanelPresenter presenter(app->panelParts());
     RecordingView view;
     presenter.attach(&view);
     light.states.scripted.push_back(LightState::on);
