@@ -166,6 +166,23 @@ TEST_F(AppDelegateTest, ChangedNoticeAndWakeRefreshTheLight) {
     EXPECT_GT(backend->reads, reads);
 }
 
+// Reads started by a wake or a notice may still wait on the helper when the
+// delegate goes; they finish on the controller they hold.
+TEST_F(AppDelegateTest, ReadsInFlightFinishAfterTheDelegateIsGone) {
+    light.versions.scripted.push_back(std::string("2"));
+    light.states.scripted.push_back(LightState::on);
+    launch();
+    workspace.wake();
+    notifications.deliver(kChangedNotification);
+    loop.runUntilIdle();
+    ASSERT_EQ(light.states.held.size(), 2U);
+    const int reads = backend->reads;
+    app.reset();
+    finishHelperCalls();
+    loop.advance(2s);
+    EXPECT_GT(backend->reads, reads) << "the brightness still follows the wake";
+}
+
 TEST_F(AppDelegateTest, KeepDarkMirrorIsPublishedAtLaunch) {
     standard().values["onAirDarkOtherwise"] = true;
     launch();
