@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <optional>
 
 #include "MenuBarExtra.h"
 #include "ModuleSliderAccessibility.h"
@@ -44,6 +45,7 @@ using namespace lidora::vmac;
 namespace {
 
 constexpr std::string_view kBundleIdentifier = "com.zelquin.lidora";
+constexpr Duration kBusSetUpLimit = std::chrono::seconds(1);
 
 // Without a desktop session the app runs headless and is driven from outside.
 void chooseDisplay() {
@@ -90,7 +92,7 @@ int main(int argc, char** argv) {
     FileUserDefaults defaults(paths, std::string(kBundleIdentifier),
                               [&](const std::string& warning) { appLog.error("%{public}s", warning); });
     VirtualProcessEnvironment environment(paths);
-    const std::filesystem::path bundle = environment.bundlePath();
+    const std::filesystem::path bundle = environment.hostBundlePath();
     QApplication::setWindowIcon(
         QIcon(QString::fromStdString((bundle / "Contents" / "Resources" / "AppIcon.svg").string())));
     const auto info = environment.bundleInfo();
@@ -148,30 +150,42 @@ int main(int argc, char** argv) {
                            [&shell] { return shell.isActive(); },
                            Logger(sink, "org.sparkle-project.Sparkle", "updater"), std::nullopt});
 
-    AppDelegate delegate(AppParts{loop,
-                                  sink,
-                                  defaults,
-                                  client,
-                                  registration,
-                                  readModelIdentifier(control),
-                                  bundle.string(),
-                                  environment,
-                                  brightness,
-                                  controls,
-                                  notifications,
-                                  workspace,
-                                  hotKeys,
-                                  loginItem,
-                                  shell,
-                                  settingsWindow,
-                                  messageWindow,
-                                  effects,
-                                  classicLogo,
-                                  std::move(updaterFactory)});
+    AppDelegate delegate(AppParts{.loop = loop,
+                                  .logSink = sink,
+                                  .defaults = defaults,
+                                  .light = client,
+                                  .registration = registration,
+                                  .modelIdentifier = readModelIdentifier(control),
+                                  .environment = environment,
+                                  .brightness = brightness,
+                                  .controls = controls,
+                                  .notifications = notifications,
+                                  .workspace = workspace,
+                                  .hotKeyEvents = hotKeys,
+                                  .loginItem = loginItem,
+                                  .application = shell,
+                                  .settingsWindow = settingsWindow,
+                                  .messageWindow = messageWindow,
+                                  .effects = effects,
+                                  .classicLogo = classicLogo,
+                                  .makeUpdaterController = std::move(updaterFactory)});
     delegate.controller();
-    delegate.applicationDidFinishLaunching();
-    PanelPresenter presenter(delegate);
-    const app::MenuBarExtra extra(delegate, presenter);
+    // Launch once the bus connection is set up: from then on each observer
+    // the delegate adds is in force when added, so nothing posted after it
+    // is missed. A bus that does not answer holds the launch a second at
+    // most; its observers follow when it comes.
+    std::optional<PanelPresenter> presenter;
+    std::optional<app::MenuBarExtra> extra;
+    auto launch = [&] {
+        if (presenter) {
+            return;
+        }
+        delegate.applicationDidFinishLaunching();
+        presenter.emplace(delegate.panelParts());
+        extra.emplace(delegate, *presenter);
+    };
+    const auto busSetUp = bus.settle([&](bool) { launch(); });
+    const auto busSetUpLimit = loop.scheduleAfter(kBusSetUpLimit, launch);
     QObject::connect(&qt, &QApplication::aboutToQuit, [&] { delegate.applicationWillTerminate(); });
     return QApplication::exec();
 }

@@ -1,7 +1,6 @@
 // com.zelquin.lidora.helper: the root daemon that reads, switches and resets
 // the logo light. launchd starts it when a client connects; it ends itself
 // ten seconds after the last client went away.
-#include <cstdlib>
 #include <memory>
 
 #include "bundle/EmbeddedInfoPlist.h"
@@ -24,13 +23,15 @@ int main() {
     const auto teamID = info ? teamIdentifier(*info) : std::nullopt;
     if (!teamID) {
         log.fault("Helper is missing LSTeamID; refusing to start.");
-        std::exit(1);
+        return 1;
     }
 
     PollRunLoop loop;
-    auto tracker = ConnectionTracker::make(loop, ConnectionTracker::kIdleTimeout, [log] {
+    // Idle: leave the loop, so everything below is torn down in order. launchd
+    // keeps the socket and starts us again on the next connection.
+    auto tracker = ConnectionTracker::make(loop, ConnectionTracker::kIdleTimeout, [log, &loop] {
         log.notice("Helper idle; exiting");
-        std::exit(0);
+        loop.stop();
     });
     const auto paths = VmacPaths::fromEnvironment();
     auto service = std::make_shared<HelperService>(std::make_shared<SystemToolRunner>("/usr/bin/defaults", paths),
@@ -41,7 +42,7 @@ int main() {
         XpcServiceListener::forMachService(loop, std::string(kHelperMachService), makePeerRequirementCheck(paths, log));
     if (!listener) {
         log.error("Cannot listen: %{public}s", listener.error());
-        std::exit(1);
+        return 1;
     }
     (*listener)->setDelegate(delegate);
     (*listener)->resume();

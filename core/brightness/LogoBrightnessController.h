@@ -12,7 +12,8 @@
 
 namespace lidora {
 
-inline constexpr std::string_view kAppGroupSuite = "K7QX4N2M9T.com.zelquin.lidora";
+// The app group is named after the team that signs the app; the build says which.
+inline constexpr std::string_view kAppGroupSuite = LIDORA_TEAM_ID ".com.zelquin.lidora";
 
 // In the app-group suite, shared with the Control Center extension.
 inline constexpr std::string_view kLogoBrightnessLevelKey = "logoBrightnessLevel";

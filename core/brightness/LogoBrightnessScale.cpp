@@ -30,32 +30,19 @@ double levelForFactor(double factor) {
     return std::clamp(std::log(factor) / kLogoBrightnessLogRange + 1.0, 0.0, 1.0);
 }
 
+// The preset table runs from the brightest down.
 double brighterPresetFactor(double level) {
     const double g = factorForLevel(level) * (1.0 + kPresetMargin);
-    if (g < 0.02) {
-        return 0.02;
-    }
-    if (g < 0.3) {
-        return 0.3;
-    }
-    if (g < 0.6) {
-        return 0.6;
-    }
-    return 1.0;
+    const auto next = std::find_if(kLogoBrightnessPresets.rbegin(), kLogoBrightnessPresets.rend(),
+                                   [g](const LogoBrightnessPreset& p) { return g < p.factor; });
+    return next != kLogoBrightnessPresets.rend() ? next->factor : kLogoBrightnessPresets.front().factor;
 }
 
 double dimmerPresetFactor(double level) {
     const double g = factorForLevel(level) * (1.0 - kPresetMargin);
-    if (g > 1.0) {
-        return 1.0;
-    }
-    if (g > 0.6) {
-        return 0.6;
-    }
-    if (g > 0.3) {
-        return 0.3;
-    }
-    return 0.02;
+    const auto next = std::find_if(kLogoBrightnessPresets.begin(), kLogoBrightnessPresets.end(),
+                                   [g](const LogoBrightnessPreset& p) { return g > p.factor; });
+    return next != kLogoBrightnessPresets.end() ? next->factor : kLogoBrightnessPresets.back().factor;
 }
 
 std::string levelText(double level) {

@@ -20,6 +20,7 @@ struct LogoBrightnessPreset {
     std::string_view text;
 };
 
+// Brightest first.
 inline constexpr std::array<LogoBrightnessPreset, 4> kLogoBrightnessPresets{{
     {LogoBrightnessChoice::full, 1.0, 1.0, "100%"},
     {LogoBrightnessChoice::sixty, 0.6, 0.8694216207171603, "60%"},

@@ -13,13 +13,17 @@ HelperStatus DaemonRegistration::status() const {
     return helperStatusFromRaw(service_.status());
 }
 
-Expected<void, PlatformError> DaemonRegistration::registerService() {
-    return service_.registerService();
+Task<Expected<void, PlatformError>> DaemonRegistration::registerService() {
+    return change(&DaemonService::registerService);
 }
 
 Task<Expected<void, PlatformError>> DaemonRegistration::unregister() {
+    return change(&DaemonService::unregister);
+}
+
+Task<Expected<void, PlatformError>> DaemonRegistration::change(Change request) {
     const Completion<std::optional<PlatformError>> done(loop_);
-    service_.unregister([done](std::optional<PlatformError> error) { done.resolve(std::move(error)); });
+    (service_.*request)([done](std::optional<PlatformError> error) { done.resolve(std::move(error)); });
     const std::optional<PlatformError> error = co_await done;
     if (error) {
         co_return unexpected(*error);

@@ -17,11 +17,14 @@ public:
     DaemonRegistration(DaemonService& service, SystemSettings& settings, RunLoop& loop);
 
     [[nodiscard]] HelperStatus status() const override;
-    Expected<void, PlatformError> registerService() override;
+    Task<Expected<void, PlatformError>> registerService() override;
     Task<Expected<void, PlatformError>> unregister() override;
     void openSystemSettings() override;
 
 private:
+    using Change = void (DaemonService::*)(DaemonService::CompletionHandler);
+    Task<Expected<void, PlatformError>> change(Change request);
+
     DaemonService& service_;
     SystemSettings& settings_;
     RunLoop& loop_;

@@ -10,6 +10,9 @@ namespace lidora {
 // Whether this Mac's lid logo can light up, judged from its model identifier.
 enum class HardwareSupport { supported, unsupported, unknown };
 
+// Why nothing can be done on an unsupported Mac.
+inline constexpr std::string_view kUnsupportedText = "This Mac doesn't have an illuminated logo.";
+
 std::string_view hardwareSupportName(HardwareSupport support);
 
 // "hw.model", e.g. "Mac17,10"; empty when the system won't say.

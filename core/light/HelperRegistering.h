@@ -19,9 +19,10 @@ HelperStatus helperStatusFromRaw(int raw);
 class HelperRegistering {
 public:
     virtual ~HelperRegistering() = default;
-    // Fresh every time: the user approves or removes the daemon behind our back.
+    // Current without waiting: the user approves or removes the daemon
+    // behind our back, and the platform follows.
     [[nodiscard]] virtual HelperStatus status() const = 0;
-    virtual Expected<void, PlatformError> registerService() = 0;
+    virtual Task<Expected<void, PlatformError>> registerService() = 0;
     virtual Task<Expected<void, PlatformError>> unregister() = 0;
     virtual void openSystemSettings() = 0;
 };

@@ -41,7 +41,7 @@ std::optional<LightState> LightController::knownLightState() const {
 
 std::optional<std::string> LightController::blockingMessage() const {
     if (hardware_ == HardwareSupport::unsupported) {
-        return "This Mac doesn't have an illuminated logo.";
+        return std::string(kUnsupportedText);
     }
     if (installProblem_) {
         return installProblem_;
@@ -67,7 +67,7 @@ Task<void> LightController::start() {
     }
     const HelperStatus status = registration_.status();
     if (status != HelperStatus::enabled && status != HelperStatus::requiresApproval) {
-        registerHelper();
+        co_await registerHelper();
     }
     if (registration_.status() == HelperStatus::enabled) {
         co_await replaceOutdatedHelper();
@@ -84,7 +84,7 @@ Task<void> LightController::replaceOutdatedHelper() {
     }
     log_.notice("Helper version %{public}s != %{public}s; re-registering", *version, kHelperVersion);
     co_await unregisterHelper();
-    registerHelper();
+    co_await registerHelper();
 }
 
 Task<void> LightController::unregisterHelper() {
@@ -94,17 +94,17 @@ Task<void> LightController::unregisterHelper() {
     }
 }
 
-void LightController::registerHelper() {
-    const auto result = registration_.registerService();
+Task<void> LightController::registerHelper() {
+    const auto result = co_await registration_.registerService();
     if (result) {
         log_.notice("Helper registered; status %{public}s", helperStatusName(registration_.status()));
-        return;
+        co_return;
     }
     // Registering a daemon the user has yet to approve fails, yet it is the expected first step.
     const HelperStatus status = registration_.status();
     if (status == HelperStatus::requiresApproval) {
         log_.notice("Helper registered; waiting for the user's approval in System Settings");
-        return;
+        co_return;
     }
     log_.error("Helper registration failed: %{public}s", result.error().localizedDescription);
     if (status == HelperStatus::notFound) {
@@ -114,14 +114,14 @@ void LightController::registerHelper() {
 
 Task<void> LightController::reinstallHelper() {
     co_await unregisterHelper();
-    registerHelper();
+    co_await registerHelper();
     co_await refresh();
 }
 
-void LightController::approveHelper() {
+Task<void> LightController::approveHelper() {
     const HelperStatus status = registration_.status();
     if (status == HelperStatus::notRegistered || status == HelperStatus::notFound) {
-        registerHelper();
+        co_await registerHelper();
     }
     registration_.openSystemSettings();
 }

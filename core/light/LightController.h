@@ -44,9 +44,10 @@ public:
     // Registers the helper if needed, replaces one of another version, then
     // reads the light.
     Task<void> start();
-    void registerHelper();
+    Task<void> registerHelper();
     Task<void> reinstallHelper();
-    void approveHelper();
+    // Registers first when nothing is registered, then opens System Settings.
+    Task<void> approveHelper();
     Task<void> refresh();
     Task<void> setLight(LightState target);
     // Lets a switch in flight finish, e.g. before quitting.

@@ -4,6 +4,7 @@
 #include "light/InstallLocation.h"
 #include "runtime/Sleep.h"
 #include "runtime/Spawn.h"
+#include "shell/EffectiveShowMode.h"
 
 namespace lidora {
 
@@ -14,32 +15,32 @@ constexpr std::string_view kAboutCreditsClassic =
 constexpr std::string_view kAboutCredits =
     "Glowing apple wakes\none machine holds all my days\nI build, dream, and play";
 
-Task<void> refreshController(LightController& controller) {
-    co_await controller.refresh();
+// Each task holds the controller until it is done, whatever becomes of the
+// delegate meanwhile.
+Task<void> startLight(std::shared_ptr<LightController> controller) {
+    co_await controller->start();
 }
 
-Task<void> startController(LightController& controller) {
-    co_await controller.start();
+Task<void> readLight(std::shared_ptr<LightController> controller) {
+    co_await controller->refresh();
+}
+
+Task<void> refreshThenApplyBrightness(std::shared_ptr<LightController> controller, RunLoop& loop,
+                                      LogoBrightnessController& brightness) {
+    co_await controller->refresh();
+    co_await sleepFor(loop, kAfterWakeDelay);
+    brightness.apply(false);
 }
 
 }  // namespace
-
-ClassicLogo::ShowMode effectiveShowMode(std::optional<std::string> stored, HardwareSupport hardware) {
-    if (hardware == HardwareSupport::unsupported) {
-        return ClassicLogo::ShowMode::always;
-    }
-    return stored == "always" ? ClassicLogo::ShowMode::always : ClassicLogo::ShowMode::withLight;
-}
 
 AppDelegate::AppDelegate(AppParts parts)
     : parts_(std::move(parts)),
       standard_(parts_.defaults.standard()),
       group_(suiteOrStandard(parts_.defaults, kAppGroupSuite)),
-      hotKeys_(parts_.hotKeyEvents) {}
-
-AppDelegate::~AppDelegate() {
-    *alive_ = false;
-}
+      hotKeys_(parts_.hotKeyEvents),
+      approval_(parts_.loop, parts_.registration, [this] { refreshLight(); }),
+      posts_(parts_.loop) {}
 
 LightController& AppDelegate::controller() {
     if (!controller_) {
@@ -47,12 +48,26 @@ LightController& AppDelegate::controller() {
             controls.reloadControls(kLogoLightControlKind);
             controls.reloadControls(kLogoBrightnessControlKind);
         };
-        controller_ = std::make_unique<LightController>(
-            classifyModel(parts_.modelIdentifier), parts_.modelIdentifier, installProblemFor(parts_.bundlePath),
-            parts_.light, parts_.registration, std::move(onLightChanged),
-            Logger(parts_.logSink, std::string(kLogSubsystem), "app"), parts_.loop, parts_.environment);
+        controller_ = std::make_shared<LightController>(classifyModel(parts_.modelIdentifier), parts_.modelIdentifier,
+                                                        installProblemFor(parts_.environment.bundlePath()),
+                                                        parts_.light, parts_.registration, std::move(onLightChanged),
+                                                        Logger(parts_.logSink, std::string(kLogSubsystem), "app"),
+                                                        parts_.loop, parts_.environment);
     }
     return *controller_;
+}
+
+PanelParts AppDelegate::panelParts() {
+    controller();
+    return PanelParts{.loop = parts_.loop,
+                      .controller = controller_,
+                      .registration = parts_.registration,
+                      .defaults = parts_.defaults,
+                      .brightness = parts_.brightness,
+                      .controls = parts_.controls,
+                      .application = parts_.application,
+                      .updater = updater_.get(),
+                      .actions = *this};
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -60,50 +75,57 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
     launched_ = true;
-    auto& loop = parts_.loop;
+    startController();
+    followWorkspace();
+    keepBrightness();
+    startEffects();
+    followChangedNotice();
+    followPreferencesAndPhase();
+    registerMessageKey();
+    startUpdater();
+    rescueHiddenIcon();
+}
 
-    spawn(loop, startController(controller()));
+// Handles below cancel their callbacks when the delegate goes, so the
+// callbacks use it freely.
 
-    wakeObserver_ = parts_.workspace.observeDidWake([this, alive = std::weak_ptr<bool>(alive_)] {
-        if (!alive.expired()) {
-            spawn(parts_.loop, refreshAfterWake());
-        }
-    });
-    reopenObserver_ = parts_.workspace.observeReopen([this, alive = std::weak_ptr<bool>(alive_)] {
-        if (!alive.expired()) {
-            applicationShouldHandleReopen();
-        }
-    });
+void AppDelegate::startController() {
+    controller();
+    spawn(parts_.loop, startLight(controller_));
+}
 
-    // Brightness upkeep.
+void AppDelegate::followWorkspace() {
+    wakeObserver_ = parts_.workspace.observeDidWake(
+        [this] { spawn(parts_.loop, refreshThenApplyBrightness(controller_, parts_.loop, parts_.brightness)); });
+    reopenObserver_ = parts_.workspace.observeReopen([this] { applicationShouldHandleReopen(); });
+}
+
+void AppDelegate::keepBrightness() {
     LogoBrightnessController::migrateLevel(*standard_, *group_);
-    brightnessChangeToken_ =
-        parts_.notifications.observe(kBrightnessChangedNotification, [this, alive = std::weak_ptr<bool>(alive_)] {
-            if (!alive.expired()) {
-                applyBrightness();
-                parts_.controls.reloadControls(kLogoBrightnessControlKind);
-            }
-        });
-    applyBrightness();
-    brightnessTimer_ = loop.scheduleRepeating(kBrightnessUpkeepInterval, [this] { applyBrightness(); });
-
-    parts_.effects.start();
-
-    changeToken_ = parts_.notifications.observe(kChangedNotification, [this, alive = std::weak_ptr<bool>(alive_)] {
-        if (!alive.expired()) {
-            spawn(parts_.loop, refreshController(controller()));
-        }
+    brightnessChangeToken_ = parts_.notifications.observe(kBrightnessChangedNotification, [this] {
+        applyBrightness();
+        parts_.controls.reloadControls(kLogoBrightnessControlKind);
     });
+    applyBrightness();
+    brightnessTimer_ = parts_.loop.scheduleRepeating(kBrightnessUpkeepInterval, [this] { applyBrightness(); });
+}
 
+void AppDelegate::startEffects() {
+    parts_.effects.start();
+}
+
+void AppDelegate::followChangedNotice() {
+    changeToken_ = parts_.notifications.observe(kChangedNotification, [this] { refreshLight(); });
+}
+
+void AppDelegate::followPreferencesAndPhase() {
     easterEggHotKey_ = HotKey::create(hotKeys_, kKeyCode7, kShiftCommand, [this] { toggleClassicLogo(); });
-    defaultsObserver_ = parts_.defaults.observeChanges([this, alive = std::weak_ptr<bool>(alive_)] {
+    defaultsObserver_ = parts_.defaults.observeChanges([this] {
         // Changes may be made on any thread and in the middle of our own
         // writes; handle them afterwards on the loop.
-        parts_.loop.post([this, alive] {
-            if (!alive.expired()) {
-                applyPreferences();
-                publishKeepsLogoDark();
-            }
+        posts_.post([this] {
+            applyPreferences();
+            publishKeepsLogoDark();
         });
     });
     publishKeepsLogoDark();
@@ -111,31 +133,27 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The light's phase is what applyPreferences() follows besides
     // preferences; every change of it evaluates again, and decides whether
     // to look out for the approval.
-    phaseTracking_ = controller().subscribePhase([this, alive = std::weak_ptr<bool>(alive_)](const Phase& phase) {
-        watchForApproval(phase);
-        parts_.loop.post([this, alive] {
-            if (!alive.expired()) {
-                applyPreferences();
-            }
-        });
+    phaseTracking_ = controller().subscribePhase([this](const Phase& phase) {
+        approval_.follow(phase);
+        applyPreferencesSoon();
     });
+    approval_.follow(controller().phase());
+}
 
-    watchForApproval(controller().phase());
-
+void AppDelegate::registerMessageKey() {
     if (controller().hardware() != HardwareSupport::unsupported) {
-        messageHotKey_ =
-            HotKey::create(hotKeys_, kKeyCode0, kShiftCommand, [this, alive = std::weak_ptr<bool>(alive_)] {
-                if (!alive.expired()) {
-                    showMessageWindow();
-                }
-            });
+        messageHotKey_ = HotKey::create(hotKeys_, kKeyCode0, kShiftCommand, [this] { showMessageWindow(); });
     }
+}
 
-    updater_ = std::make_unique<Updater>(parts_.makeUpdaterController, loop,
+void AppDelegate::startUpdater() {
+    updater_ = std::make_unique<Updater>(parts_.makeUpdaterController, parts_.loop,
                                          Logger(parts_.logSink, std::string(kLogSubsystem), "app"));
+}
 
-    // Someone who hid the icon and does not start the app at login would
-    // otherwise see nothing at all.
+// Someone who hid the icon and does not start the app at login would
+// otherwise see nothing at all.
+void AppDelegate::rescueHiddenIcon() {
     const auto showIcon = standard_->object(kShowMenuBarIconKey);
     const bool iconShown = !showIcon || !showIcon->isBool() || std::get<bool>(showIcon->storage());
     if (!iconShown && parts_.loginItem.status() != HelperStatus::enabled) {
@@ -196,6 +214,14 @@ void AppDelegate::applyPreferences() {
     parts_.classicLogo.setShown(show);
 }
 
+// After the change that asked for it has been told to everyone else.
+void AppDelegate::applyPreferencesSoon() {
+    preferencesPending_ = parts_.loop.scheduleAfter(Duration::zero(), [this] {
+        preferencesPending_.detach();
+        applyPreferences();
+    });
+}
+
 void AppDelegate::publishKeepsLogoDark() {
     lidora::publishKeepsLogoDark(*standard_, *group_, parts_.controls);
 }
@@ -210,32 +236,8 @@ void AppDelegate::toggleClassicLogo() {
     (void)standard_->set(kClassicLogoEnabledKey, PreferenceValue(!enabled));
 }
 
-// The system tells no one when the user approves the helper; rather than
-// wait for the panel to be opened again, look every two seconds while
-// approval is pending, so the light shows up as soon as it is allowed.
-void AppDelegate::watchForApproval(const Phase& phase) {
-    if (!phase.isNeedsApproval()) {
-        approvalPoll_.cancel();
-        return;
-    }
-    if (approvalPoll_.holdsRegistration()) {
-        return;
-    }
-    approvalPoll_ = parts_.loop.scheduleRepeating(kApprovalPollInterval, [this] {
-        if (parts_.registration.status() == HelperStatus::enabled) {
-            approvalPoll_.cancel();
-            spawn(parts_.loop, refreshController(controller()));
-        }
-    });
-}
-
-Task<void> AppDelegate::refreshAfterWake() {
-    auto& controller = this->controller();
-    auto& loop = parts_.loop;
-    auto& brightness = parts_.brightness;
-    co_await controller.refresh();
-    co_await sleepFor(loop, kAfterWakeDelay);
-    brightness.apply(false);
+void AppDelegate::refreshLight() {
+    spawn(parts_.loop, readLight(controller_));
 }
 
 }  // namespace lidora

@@ -10,9 +10,12 @@
 #include "light/LightService.h"
 #include "prefs/UserDefaults.h"
 #include "runtime/Logger.h"
+#include "runtime/OwnedPosts.h"
 #include "runtime/RunLoop.h"
 #include "shell/ApplicationShell.h"
+#include "shell/ApprovalWatch.h"
 #include "shell/HotKey.h"
+#include "shell/PanelPresenter.h"
 #include "shell/Seams.h"
 #include "shell/SparkleUpdater.h"
 #include "shell/Updater.h"
@@ -37,7 +40,6 @@ inline constexpr std::string_view kClassicLogoShowModeKey = "classicLogoShowMode
 inline constexpr Duration kBrightnessUpkeepInterval = std::chrono::seconds(60);
 inline constexpr Duration kAfterWakeDelay = std::chrono::seconds(2);
 inline constexpr Duration kHelperCallTimeout = std::chrono::seconds(5);
-inline constexpr Duration kApprovalPollInterval = std::chrono::seconds(2);
 
 // Everything the app's delegate is built over: the system's services, the
 // shared instances and the parts other work will fill.
@@ -48,7 +50,7 @@ struct AppParts {
     LightService& light;
     HelperRegistering& registration;
     std::string modelIdentifier;
-    std::string bundlePath;
+    // Where the app runs from, as the system sees it, among other things.
     ProcessEnvironment& environment;
     LogoBrightnessController& brightness;
     ControlCenter& controls;
@@ -67,12 +69,11 @@ struct AppParts {
 // The app's composition root: owns the long-lived objects, starts them in
 // order at launch and keeps them in step with preferences, wake, other
 // processes and the light. Use on the run loop; it lives as long as the app.
-class AppDelegate {
+class AppDelegate final : public PanelActions {
 public:
     explicit AppDelegate(AppParts parts);
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
-    ~AppDelegate();
 
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
@@ -82,18 +83,14 @@ public:
     LightController& controller();
     [[nodiscard]] RunLoop& loop() { return parts_.loop; }
     [[nodiscard]] UserDefaultsProvider& defaultsProvider() { return parts_.defaults; }
-    [[nodiscard]] HelperRegistering& registration() { return parts_.registration; }
-    [[nodiscard]] Updater* updater() { return updater_.get(); }
-    [[nodiscard]] LogoBrightnessController& brightness() { return parts_.brightness; }
     [[nodiscard]] UserDefaults& standardDefaults() { return *standard_; }
-    [[nodiscard]] UserDefaults& groupDefaults() { return *group_; }
-    [[nodiscard]] ControlCenter& controls() { return parts_.controls; }
-    [[nodiscard]] MainAppLoginItem& loginItem() { return parts_.loginItem; }
-    [[nodiscard]] ApplicationShell& application() { return parts_.application; }
+    [[nodiscard]] Updater* updater() { return updater_.get(); }
+    // What the menu-bar panel works with; complete once launched.
+    [[nodiscard]] PanelParts panelParts();
 
-    void openSettings();
-    void showMessageWindow();
-    void showAboutPanel();
+    void openSettings() override;
+    void showMessageWindow() override;
+    void showAboutPanel() override;
     // For Shortcuts: the problem text, or none on success.
     Task<std::optional<std::string>> sendMessage(std::string text);
 
@@ -102,33 +99,46 @@ public:
     [[nodiscard]] const std::shared_ptr<HotKey>& messageHotKey() const { return messageHotKey_; }
 
 private:
+    // The launch, one step each, in order.
+    void startController();
+    void followWorkspace();
+    void keepBrightness();
+    void startEffects();
+    void followChangedNotice();
+    void followPreferencesAndPhase();
+    void registerMessageKey();
+    void startUpdater();
+    void rescueHiddenIcon();
+
     void applyPreferences();
+    void applyPreferencesSoon();
     void publishKeepsLogoDark();
     void applyBrightness();
     void toggleClassicLogo();
-    Task<void> refreshAfterWake();
-    void watchForApproval(const Phase& phase);
+    void refreshLight();
 
     AppParts parts_;
     std::shared_ptr<UserDefaults> standard_;
     std::shared_ptr<UserDefaults> group_;
-    std::unique_ptr<LightController> controller_;
+    // Shared with the tasks that use it, so one in flight keeps it.
+    std::shared_ptr<LightController> controller_;
     HotKeyCenter hotKeys_;
     std::shared_ptr<HotKey> easterEggHotKey_;
     std::shared_ptr<HotKey> messageHotKey_;
     std::unique_ptr<Updater> updater_;
+    ApprovalWatch approval_;
+    // Preference changes come on any thread.
+    OwnedPosts posts_;
     Cancellable wakeObserver_;
     Cancellable reopenObserver_;
     Cancellable changeToken_;
     Cancellable brightnessChangeToken_;
     Cancellable defaultsObserver_;
     Cancellable brightnessTimer_;
+    Cancellable preferencesPending_;
     Subscription phaseTracking_;
-    Cancellable approvalPoll_;
     bool overlayShown_ = false;
     bool launched_ = false;
-    // Tasks and posted work check this before touching the delegate.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace lidora

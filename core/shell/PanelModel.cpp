@@ -27,12 +27,11 @@ PanelState panelState(const PanelInputs& inputs) {
     PanelState state;
     const auto light = knownLightState(inputs.phase);
     const bool lightOn = light == LightState::on;
-    const bool keepsDark = inputs.onAirEnabled && inputs.onAirDarkOtherwise;
     const bool unsupported = inputs.hardware == HardwareSupport::unsupported;
 
     state.switchOn = lightOn;
-    state.switchEnabled = canToggle(inputs) && !keepsDark;
-    state.showKeepDarkNote = keepsDark;
+    state.switchEnabled = canToggle(inputs) && !inputs.keepsLogoDark;
+    state.showKeepDarkNote = inputs.keepsLogoDark;
     state.showBrightnessCard = inputs.brightnessAvailable && lightOn && !unsupported;
     state.showSendMessage = !unsupported;
     state.showUpdateAvailable = inputs.updatePending;

@@ -14,7 +14,6 @@ namespace lidora {
 inline constexpr std::string_view kLogoLightTitle = "Apple Logo Light";
 inline constexpr std::string_view kKeepDarkNote =
     "On Air is switching the light: it stays off except while you're on air. Change this in Settings.";
-inline constexpr std::string_view kUnsupportedText = "This Mac doesn't have an illuminated logo.";
 inline constexpr std::string_view kMayBeUnsupportedText = "This Mac may not have an illuminated logo.";
 inline constexpr std::string_view kApprovalText =
     "Lidora needs a one-time approval to change this setting. Turn on Lidora in System Settings › General › "
@@ -27,8 +26,8 @@ struct PanelInputs {
     HardwareSupport hardware = HardwareSupport::unknown;
     HelperStatus serviceStatus = HelperStatus::notRegistered;
     bool hasInstallProblem = false;
-    bool onAirEnabled = true;
-    bool onAirDarkOtherwise = false;
+    // On Air keeps the logo dark except while on air (keepsLogoDark()).
+    bool keepsLogoDark = false;
     bool brightnessAvailable = false;
     bool updatePending = false;
 };

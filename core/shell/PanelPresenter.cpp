@@ -9,38 +9,37 @@ namespace lidora {
 
 namespace {
 
-Task<void> refresh(LightController& controller) {
-    co_await controller.refresh();
+// Each task holds the controller until it is done.
+Task<void> refresh(std::shared_ptr<LightController> controller) {
+    co_await controller->refresh();
 }
 
-Task<void> switchLight(LightController& controller, LightState state) {
-    co_await controller.setLight(state);
+Task<void> switchLight(std::shared_ptr<LightController> controller, LightState state) {
+    co_await controller->setLight(state);
 }
 
-Task<void> reinstall(LightController& controller) {
-    co_await controller.reinstallHelper();
+Task<void> reinstall(std::shared_ptr<LightController> controller) {
+    co_await controller->reinstallHelper();
+}
+
+Task<void> approve(std::shared_ptr<LightController> controller) {
+    co_await controller->approveHelper();
 }
 
 }  // namespace
 
-PanelPresenter::PanelPresenter(AppDelegate& app) : app_(app), application_(app.loop(), [this] { applyBrightness(); }) {
-    auto redraw = [this, alive = std::weak_ptr<bool>(alive_)] {
-        app_.loop().post([this, alive] {
-            if (!alive.expired()) {
-                update();
-            }
-        });
-    };
-    phase_ = app_.controller().subscribePhase([redraw](const Phase&) { redraw(); });
-    busy_ = app_.controller().subscribeBusy([redraw](bool) { redraw(); });
-    defaults_ = app_.defaultsProvider().observeChanges(redraw);
-    if (auto* updater = app_.updater()) {
-        pendingVersion_ = updater->subscribePendingVersion([redraw](const auto&) { redraw(); });
+PanelPresenter::PanelPresenter(PanelParts parts)
+    : parts_(std::move(parts)),
+      standard_(parts_.defaults.standard()),
+      application_(parts_.loop, [this] { applyBrightness(); }),
+      posts_(parts_.loop) {
+    auto redraw = [this] { posts_.post([this] { update(); }); };
+    phase_ = parts_.controller->subscribePhase([redraw](const Phase&) { redraw(); });
+    busy_ = parts_.controller->subscribeBusy([redraw](bool) { redraw(); });
+    defaults_ = parts_.defaults.observeChanges(redraw);
+    if (parts_.updater != nullptr) {
+        pendingVersion_ = parts_.updater->subscribePendingVersion([redraw](const auto&) { redraw(); });
     }
-}
-
-PanelPresenter::~PanelPresenter() {
-    *alive_ = false;
 }
 
 void PanelPresenter::attach(PanelView* view) {
@@ -49,29 +48,27 @@ void PanelPresenter::attach(PanelView* view) {
 }
 
 void PanelPresenter::appeared() {
-    brightnessAvailable_ = app_.brightness().backend().copyProperty(kBrightnessCurveKey).has_value();
+    brightnessAvailable_ = parts_.brightness.backend().copyProperty(kBrightnessCurveKey).has_value();
     update();
-    spawn(app_.loop(), refresh(app_.controller()));
+    spawn(parts_.loop, refresh(parts_.controller));
 }
 
 PanelState PanelPresenter::state() const {
-    auto& controller = app_.controller();
-    const auto& standard = app_.standardDefaults();
+    const auto& controller = *parts_.controller;
     PanelInputs inputs;
     inputs.phase = controller.phase();
     inputs.busy = controller.isBusy();
     inputs.hardware = controller.hardware();
-    inputs.serviceStatus = app_.registration().status();
+    inputs.serviceStatus = parts_.registration.status();
     inputs.hasInstallProblem = controller.installProblem().has_value();
-    inputs.onAirEnabled = standard.boolean(kOnAirEnabledKey).value_or(true);
-    inputs.onAirDarkOtherwise = standard.boolean(kOnAirDarkOtherwiseKey).value_or(false);
+    inputs.keepsLogoDark = keepsLogoDark(*standard_);
     inputs.brightnessAvailable = brightnessAvailable_;
-    inputs.updatePending = app_.updater() != nullptr && app_.updater()->pendingVersion().has_value();
+    inputs.updatePending = parts_.updater != nullptr && parts_.updater->pendingVersion().has_value();
     return panelState(inputs);
 }
 
 double PanelPresenter::level() const {
-    return LogoBrightnessController::storedLevel(app_.brightness().levelStore());
+    return LogoBrightnessController::storedLevel(parts_.brightness.levelStore());
 }
 
 void PanelPresenter::update() {
@@ -82,11 +79,11 @@ void PanelPresenter::update() {
 }
 
 void PanelPresenter::switchFlipped(bool on) {
-    spawn(app_.loop(), switchLight(app_.controller(), on ? LightState::on : LightState::off));
+    spawn(parts_.loop, switchLight(parts_.controller, on ? LightState::on : LightState::off));
 }
 
 void PanelPresenter::levelChanged(double level) {
-    (void)app_.brightness().levelStore().set(kLogoBrightnessLevelKey, PreferenceValue(level));
+    (void)parts_.brightness.levelStore().set(kLogoBrightnessLevelKey, PreferenceValue(level));
     application_.schedule(kSliderSettleDelay);
 }
 
@@ -95,51 +92,49 @@ void PanelPresenter::levelEditingEnded() {
 }
 
 void PanelPresenter::applyBrightness() {
-    app_.brightness().apply(false);
-    app_.controls().reloadControls(kLogoBrightnessControlKind);
+    parts_.brightness.apply(false);
+    parts_.controls.reloadControls(kLogoBrightnessControlKind);
 }
 
 void PanelPresenter::reinstallHelper() {
-    spawn(app_.loop(), reinstall(app_.controller()));
+    spawn(parts_.loop, reinstall(parts_.controller));
 }
 
 void PanelPresenter::openSystemSettings() {
-    app_.controller().approveHelper();
+    spawn(parts_.loop, approve(parts_.controller));
+}
+
+void PanelPresenter::dismiss() {
+    if (view_ != nullptr) {
+        view_->dismiss();
+    }
 }
 
 void PanelPresenter::sendMessage() {
-    if (view_ != nullptr) {
-        view_->dismiss();
-    }
-    app_.showMessageWindow();
+    dismiss();
+    parts_.actions.showMessageWindow();
 }
 
 void PanelPresenter::openSettings() {
-    if (view_ != nullptr) {
-        view_->dismiss();
-    }
-    app_.openSettings();
+    dismiss();
+    parts_.actions.openSettings();
 }
 
 void PanelPresenter::showAbout() {
-    if (view_ != nullptr) {
-        view_->dismiss();
-    }
-    app_.showAboutPanel();
+    dismiss();
+    parts_.actions.showAboutPanel();
 }
 
 void PanelPresenter::updateAvailable() {
-    if (view_ != nullptr) {
-        view_->dismiss();
-    }
-    app_.application().activate();
-    if (auto* updater = app_.updater(); updater != nullptr && updater->controller() != nullptr) {
+    dismiss();
+    parts_.application.activate();
+    if (auto* updater = parts_.updater; updater != nullptr && updater->controller() != nullptr) {
         updater->controller()->checkForUpdates();
     }
 }
 
 void PanelPresenter::quit() {
-    app_.application().terminate();
+    parts_.application.terminate();
 }
 
 }  // namespace lidora

@@ -3,9 +3,17 @@
 #include <memory>
 #include <string>
 
-#include "shell/AppDelegate.h"
+#include "brightness/LogoBrightnessController.h"
+#include "light/HelperRegistering.h"
+#include "light/LightController.h"
+#include "prefs/UserDefaults.h"
+#include "runtime/OwnedPosts.h"
+#include "runtime/RunLoop.h"
+#include "shell/ApplicationShell.h"
 #include "shell/BrightnessApplication.h"
 #include "shell/PanelModel.h"
+#include "shell/Updater.h"
+#include "system/ControlCenter.h"
 
 namespace lidora {
 
@@ -17,15 +25,38 @@ public:
     virtual void dismiss() = 0;
 };
 
+// The app's windows the panel opens.
+class PanelActions {
+public:
+    virtual ~PanelActions() = default;
+    virtual void openSettings() = 0;
+    virtual void showMessageWindow() = 0;
+    virtual void showAboutPanel() = 0;
+};
+
+// What the panel reads and acts through, and nothing more of the app.
+struct PanelParts {
+    RunLoop& loop;
+    // Shared so that a switch or refresh in flight keeps it.
+    std::shared_ptr<LightController> controller;
+    HelperRegistering& registration;
+    UserDefaultsProvider& defaults;
+    LogoBrightnessController& brightness;
+    ControlCenter& controls;
+    ApplicationShell& application;
+    // Absent while there is no updater.
+    Updater* updater = nullptr;
+    PanelActions& actions;
+};
+
 // The panel's logic: follows the controller, preferences and the updater,
 // and carries out what the user does in the panel. Lives with the app so
 // that a scheduled brightness change still runs after the panel closes.
 class PanelPresenter {
 public:
-    explicit PanelPresenter(AppDelegate& app);
+    explicit PanelPresenter(PanelParts parts);
     PanelPresenter(const PanelPresenter&) = delete;
     PanelPresenter& operator=(const PanelPresenter&) = delete;
-    ~PanelPresenter();
 
     // The view shown now, or none.
     void attach(PanelView* view);
@@ -54,16 +85,19 @@ public:
 
 private:
     void applyBrightness();
+    void dismiss();
 
-    AppDelegate& app_;
+    PanelParts parts_;
+    std::shared_ptr<UserDefaults> standard_;
     PanelView* view_ = nullptr;
     bool brightnessAvailable_ = false;
     BrightnessApplication application_;
+    // Preference changes come on any thread; redraws run on the loop.
+    OwnedPosts posts_;
     Subscription phase_;
     Subscription busy_;
     Subscription defaults_;
     Subscription pendingVersion_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace lidora

@@ -3,8 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "light/HardwareSupport.h"
-
 namespace lidora {
 
 // SEAM: the logo effects watcher (breathing, On Air, messages) comes with
@@ -52,9 +50,5 @@ public:
 private:
     bool shown_ = false;
 };
-
-// The stored mode as far as this hardware offers it: without a lit logo
-// only "always" is available.
-ClassicLogo::ShowMode effectiveShowMode(std::optional<std::string> stored, HardwareSupport hardware);
 
 }  // namespace lidora

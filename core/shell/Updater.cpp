@@ -3,21 +3,16 @@
 namespace lidora {
 
 Updater::Updater(const StandardUpdaterControllerFactory& makeController, RunLoop& loop, Logger log)
-    : loop_(loop), log_(std::move(log)) {
+    : log_(std::move(log)), posts_(loop) {
     controller_ = makeController(true, *this);
     if (controller_) {
+        // Withdrawn before the controller goes (see the destructor).
         canCheckObservation_ = controller_->observeCanCheckForUpdates(
-            [this, alive = std::weak_ptr<bool>(alive_)] {
-                if (!alive.expired() && controller_) {
-                    canCheckForUpdates_.set(controller_->canCheckForUpdates());
-                }
-            },
-            true);
+            [this] { canCheckForUpdates_.set(controller_->canCheckForUpdates()); }, true);
     }
 }
 
 Updater::~Updater() {
-    *alive_ = false;
     canCheckObservation_.cancel();
 }
 
@@ -49,10 +44,7 @@ void Updater::standardUserDriverWillFinishUpdateSession() {
 }
 
 void Updater::setPendingVersionLater(std::optional<std::string> version) {
-    loop_.post([this, alive = std::weak_ptr<bool>(alive_), version = std::move(version)]() mutable {
-        if (alive.expired()) {
-            return;
-        }
+    posts_.post([this, version = std::move(version)]() mutable {
         if (version && version != pendingVersion_.get()) {
             log_.notice("Update %{public}s offered in the menu", *version);
         }

@@ -6,6 +6,7 @@
 
 #include "runtime/Logger.h"
 #include "runtime/Observable.h"
+#include "runtime/OwnedPosts.h"
 #include "runtime/RunLoop.h"
 #include "shell/SparkleUpdater.h"
 
@@ -50,11 +51,10 @@ private:
     // is made later on the run loop, and only if the updater still exists.
     void setPendingVersionLater(std::optional<std::string> version);
 
-    RunLoop& loop_;
     Logger log_;
     Observable<std::optional<std::string>> pendingVersion_;
     Observable<bool> canCheckForUpdates_{false};
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    OwnedPosts posts_;
     std::unique_ptr<StandardUpdaterController> controller_;
     Cancellable canCheckObservation_;
 };

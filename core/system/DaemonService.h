@@ -4,8 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "runtime/Expected.h"
-
 namespace lidora {
 
 // An error the platform reports, with its localised description.
@@ -22,14 +20,17 @@ public:
     // 2 requires approval, 3 not found.
     enum RawStatus : int { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
 
+    using CompletionHandler = std::function<void(std::optional<PlatformError>)>;
+
     virtual ~DaemonService() = default;
-    // Read fresh from the service manager every time.
+    // The latest status the service manager gave, kept current as it
+    // changes; answers at once, so views may ask on every redraw.
     [[nodiscard]] virtual int status() const = 0;
-    // Synchronous; fails while approval is pending or when the property list
-    // is missing from the bundle.
-    virtual Expected<void, PlatformError> registerService() = 0;
-    // Completes later, on the caller's run loop.
-    virtual void unregister(std::function<void(std::optional<PlatformError>)> completion) = 0;
+    // Both complete later, on the caller's run loop, with status() already
+    // up to date. Registering fails while approval is pending or when the
+    // property list is missing from the bundle.
+    virtual void registerService(CompletionHandler completion) = 0;
+    virtual void unregister(CompletionHandler completion) = 0;
 };
 
 // System Settings, opened at a pane.

@@ -12,7 +12,6 @@ constexpr auto kFirstRetry = 100ms;
 constexpr auto kLastRetry = 5s;
 constexpr std::uint64_t kCallTimeoutUs = 5'000'000;
 constexpr auto kDrainLimit = 1s;
-constexpr auto kMatchLimit = 1s;
 
 constexpr const char* kDaemon = "org.freedesktop.DBus";
 constexpr const char* kDaemonPath = "/org/freedesktop/DBus";
@@ -242,14 +241,13 @@ Cancellable VmacBus::Connection::subscribe(std::string rule, std::optional<std::
     subscription->arg0 = std::move(arg0);
     subscription->handler = std::make_shared<Handler>(std::move(handler));
     if (bus_) {
-        // A notification observed here is delivered from now on: whoever
-        // subscribes, then reads what the signal announces, misses nothing.
+        // Never waits for the daemon's answer. Once the connection is set
+        // up, sd-bus writes the rule to the socket before this returns, and
+        // the daemon reads each connection in order and takes every ready
+        // one on each turn of its loop; so a signal sent after this returns,
+        // by this connection or by one that connects later (as a poster
+        // does), is matched. Before that the rule goes out with the setup.
         addMatch(*subscription);
-        const auto* installing = subscription.get();
-        if (!processUntil([installing] { return installing->answered; },
-                          std::chrono::steady_clock::now() + kMatchLimit)) {
-            logger_.error("the bus has not yet confirmed %{public}s", installing->rule);
-        }
         scheduleKick();
     }
     subscriptions_.emplace(id, std::move(subscription));
@@ -287,9 +285,8 @@ int VmacBus::Connection::onSignal(sd_bus_message* message, void* userdata, sd_bu
 }
 
 int VmacBus::Connection::onMatchInstalled(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
-    auto* subscription = static_cast<Subscription*>(userdata);
-    subscription->answered = true;
     if (!isReply(message)) {
+        const auto* subscription = static_cast<Subscription*>(userdata);
         const sd_bus_error* failure = sd_bus_message_get_error(message);
         subscription->owner->logger_.error("the bus refused %{public}s: %{public}s", subscription->rule,
                                            failure != nullptr && failure->message != nullptr ? failure->message : "");

@@ -41,7 +41,6 @@ private:
         std::optional<std::string> arg0;
         std::shared_ptr<Handler> handler;
         SdBusSlotPtr slot;
-        bool answered = false;  // the daemon installed or refused the rule
     };
     struct Claim : Entry {
         std::string name;

@@ -46,7 +46,11 @@ public:
     bool emit(const BusSignalName& signal, const Append& append = {});
 
     // Runs `handler` for each matching signal while the handle lives; `arg0`
-    // narrows to signals whose first (string) argument equals it.
+    // narrows to signals whose first (string) argument equals it. Never
+    // waits. On a connection that is set up (settle() has answered since it
+    // came up) the subscription is in force when this returns: a signal sent
+    // afterwards, from here or by a process that connects afterwards, is
+    // heard. Made earlier, it comes into force with the connection.
     [[nodiscard]] Cancellable subscribe(const BusSignalName& signal, std::optional<std::string> arg0, Handler handler);
 
     // Asks to own a well-known name without queueing. `done` gets the first
@@ -57,7 +61,9 @@ public:
     // The process that owns `name`; empty when none does or the bus cannot say.
     [[nodiscard]] Cancellable queryNameOwnerPid(std::string name, std::function<void(std::optional<pid_t>)> done);
 
-    // `done(true)` once the daemon has handled everything sent before.
+    // `done(true)` once the daemon has handled everything sent before, and
+    // so once the connection is set up; `done(false)` soon when there is no
+    // connection.
     [[nodiscard]] Cancellable settle(std::function<void(bool)> done);
 
 private:

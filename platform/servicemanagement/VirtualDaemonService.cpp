@@ -4,15 +4,12 @@
 #include <nlohmann/json.hpp>
 
 #include "launchd/LaunchdClient.h"
-#include "launchd/ServiceRegistry.h"
 
 namespace lidora::vmac {
 
 namespace {
 
-// Status is asked often and from the main thread; a stuck launchd must not
-// freeze the app for long.
-constexpr std::chrono::milliseconds kStatusTimeout{2000};
+// launchd answers an unregistration only once the daemon has stopped.
 constexpr std::chrono::milliseconds kChangeTimeout{15000};
 
 PlatformError describe(const LaunchdError& error) {
@@ -26,37 +23,37 @@ PlatformError describe(const LaunchdError& error) {
 
 VirtualDaemonService::VirtualDaemonService(VmacPaths paths, std::filesystem::path bundle, std::string plistName,
                                            RunLoop& loop)
-    : paths_(std::move(paths)), bundle_(std::move(bundle)), plistName_(std::move(plistName)), loop_(loop) {}
+    : paths_(std::move(paths)),
+      bundle_(std::move(bundle)),
+      plistName_(std::move(plistName)),
+      loop_(loop),
+      status_(paths_, bundle_, plistName_) {}
 
-int VirtualDaemonService::status() const {
-    const auto reply = requestLaunchd(
-        paths_, {{"command", "sm-status"}, {"bundle", bundle_.string()}, {"plistName", plistName_}}, kStatusTimeout);
-    if (reply && reply->contains("status") && (*reply)["status"].is_number_integer()) {
-        return (*reply)["status"].get<int>();
-    }
-    return readServiceStatus(ServiceRegistry::of(paths_), bundle_, plistName_);
+void VirtualDaemonService::registerService(CompletionHandler completion) {
+    change("sm-register", std::move(completion));
 }
 
-Expected<void, PlatformError> VirtualDaemonService::registerService() {
-    const auto reply = requestLaunchd(
-        paths_, {{"command", "sm-register"}, {"bundle", bundle_.string()}, {"plistName", plistName_}}, kChangeTimeout);
-    if (!reply) {
-        return unexpected(describe(reply.error()));
-    }
-    return {};
+void VirtualDaemonService::unregister(CompletionHandler completion) {
+    change("sm-unregister", std::move(completion));
 }
 
-void VirtualDaemonService::unregister(std::function<void(std::optional<PlatformError>)> completion) {
-    const nlohmann::json request{{"command", "sm-unregister"}, {"bundle", bundle_.string()}, {"plistName", plistName_}};
-    // launchd answers only once the daemon has stopped; wait off the loop.
-    workers_.emplace_back([paths = paths_, request, completion = std::move(completion), &loop = loop_] {
+void VirtualDaemonService::change(std::string_view command, CompletionHandler completion) {
+    std::erase_if(workers_, [](const Worker& worker) { return worker.done->load(); });
+    nlohmann::json request{{"command", command}, {"bundle", bundle_.string()}, {"plistName", plistName_}};
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    auto work = [paths = paths_, request = std::move(request), completion = std::move(completion), &loop = loop_,
+                 &status = status_, done] {
         const auto reply = requestLaunchd(paths, request, kChangeTimeout);
         std::optional<PlatformError> error;
         if (!reply) {
             error = describe(reply.error());
         }
+        // launchd records a change before it answers; the caller sees it with the completion.
+        status.refresh();
         loop.post([completion, error] { completion(error); });
-    });
+        done->store(true);
+    };
+    workers_.push_back(Worker{done, std::jthread(std::move(work))});
 }
 
 }  // namespace lidora::vmac

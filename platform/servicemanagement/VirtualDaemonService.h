@@ -1,37 +1,50 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "runtime/RunLoop.h"
+#include "servicemanagement/ServiceStatusWatch.h"
 #include "system/DaemonService.h"
 #include "vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 
 // The daemon service for a property list in the running app's bundle,
-// answered by the virtual Mac's launchd. Status falls back to launchd's
-// records when launchd is down.
+// answered by the virtual Mac's launchd. Nothing here waits on the caller's
+// thread: the status is kept current in the background, and registering and
+// unregistering wait for launchd on threads of their own.
 class VirtualDaemonService final : public DaemonService {
 public:
     VirtualDaemonService(VmacPaths paths, std::filesystem::path bundle, std::string plistName, RunLoop& loop);
     VirtualDaemonService(const VirtualDaemonService&) = delete;
     VirtualDaemonService& operator=(const VirtualDaemonService&) = delete;
-    // Waits for unregistrations in flight; their completions are already posted.
+    // Waits for changes in flight; their completions are already posted.
     ~VirtualDaemonService() override = default;
 
-    [[nodiscard]] int status() const override;
-    Expected<void, PlatformError> registerService() override;
-    void unregister(std::function<void(std::optional<PlatformError>)> completion) override;
+    [[nodiscard]] int status() const override { return status_.current(); }
+    void registerService(CompletionHandler completion) override;
+    void unregister(CompletionHandler completion) override;
 
 private:
+    struct Worker {
+        std::shared_ptr<std::atomic<bool>> done;
+        std::jthread thread;
+    };
+
+    void change(std::string_view command, CompletionHandler completion);
+
     VmacPaths paths_;
     std::filesystem::path bundle_;
     std::string plistName_;
     RunLoop& loop_;
-    std::vector<std::jthread> workers_;  // last, so they are joined first
+    ServiceStatusWatch status_;
+    std::vector<Worker> workers_;  // last, so they are joined first
 };
 
 }  // namespace lidora::vmac

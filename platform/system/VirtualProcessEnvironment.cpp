@@ -43,7 +43,7 @@ VirtualProcessEnvironment::VirtualProcessEnvironment(VmacPaths paths, std::files
       bundle_(bundlePathForExecutable(executable.empty() ? ownExecutable() : std::move(executable))) {}
 
 std::string VirtualProcessEnvironment::bundlePath() const {
-    return bundle_.string();
+    return paths_.macPath(bundle_).string();
 }
 
 PreferenceDictionary VirtualProcessEnvironment::bundleInfo() const {

@@ -20,7 +20,11 @@ public:
     // `executable` defaults to this process's own.
     explicit VirtualProcessEnvironment(VmacPaths paths, std::filesystem::path executable = {});
 
+    // As the virtual Mac sees it, e.g. /Applications/Lidora.app, so that
+    // the product judges where it runs from as it would on a Mac.
     [[nodiscard]] std::string bundlePath() const override;
+    // The same bundle on the host, for stand-ins that open its files.
+    [[nodiscard]] const std::filesystem::path& hostBundlePath() const { return bundle_; }
     [[nodiscard]] PreferenceDictionary bundleInfo() const override;
     [[nodiscard]] std::string operatingSystemVersionString() const override;
 

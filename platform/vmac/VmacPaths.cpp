@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 namespace lidora::vmac {
@@ -15,6 +17,24 @@ namespace {
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? std::string(value) : std::string();
+}
+
+// "/a/b/" and "/a/b/." name the same folder as "/a/b".
+std::filesystem::path plainFolder(const std::filesystem::path& path) {
+    auto normal = path.lexically_normal();
+    return normal.has_filename() || normal == normal.root_path() ? normal : normal.parent_path();
+}
+
+std::optional<std::filesystem::path> below(const std::filesystem::path& root, const std::filesystem::path& path) {
+    const auto [inRoot, inPath] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+    if (inRoot != root.end()) {
+        return std::nullopt;
+    }
+    std::filesystem::path rooted("/");
+    for (auto part = inPath; part != path.end(); ++part) {
+        rooted /= *part;
+    }
+    return rooted;
 }
 
 }  // namespace
@@ -33,6 +53,19 @@ VmacPaths VmacPaths::fromEnvironment() {
         }
     }
     return VmacPaths(std::filesystem::path(home.empty() ? "/tmp" : home) / ".local" / "state" / "lidora" / "vmac");
+}
+
+std::filesystem::path VmacPaths::macPath(const std::filesystem::path& hostPath) const {
+    const auto path = plainFolder(hostPath);
+    // Executables report resolved paths; the root may have been given through a link.
+    std::error_code error;
+    const auto resolved = std::filesystem::weakly_canonical(root_, error);
+    for (const auto& root : {plainFolder(root_), error ? plainFolder(root_) : plainFolder(resolved)}) {
+        if (auto inside = below(root, path)) {
+            return *inside;
+        }
+    }
+    return hostPath;
 }
 
 std::filesystem::path VmacPaths::homeOfCurrentUser() const {

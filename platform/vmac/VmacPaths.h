@@ -33,6 +33,9 @@ public:
     [[nodiscard]] std::filesystem::path systemPath(const std::filesystem::path& macPath) const {
         return macPath.is_absolute() ? root_ / macPath.relative_path() : root_ / macPath;
     }
+    // The inverse: a host path under the root as the Mac sees it, rooted at
+    // its "/". A path outside the root is no part of the Mac and stays as it is.
+    [[nodiscard]] std::filesystem::path macPath(const std::filesystem::path& hostPath) const;
 
 private:
     std::filesystem::path root_;

@@ -94,7 +94,7 @@ TEST(PanelWindow, ShowsEachStateAndSavesAScreenshot) {
 TEST(PanelWindow, KeepDarkDisablesTheSwitchAndExplains) {
     qtApp();
     auto in = inputs(Phase::ready(LightState::on));
-    in.onAirDarkOtherwise = true;
+    in.keepsLogoDark = true;
     PanelWindow window(nullptr);
     window.render(panelState(in), 1.0, "100%");
     EXPECT_FALSE(window.lightSwitch()->isEnabled());

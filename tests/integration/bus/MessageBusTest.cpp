@@ -144,15 +144,24 @@ TEST_F(MessageBus, PostedNotificationsReachTheirObserversOnly) {
 }
 
 // An app observes at launch and then reads what the notification announces;
-// a post from elsewhere after observe() returns must reach it, even while the
-// connection is still being set up and the loop has not run.
-TEST_F(MessageBus, ObservingOnANewConnectionCatchesTheNextPost) {
+// a post from elsewhere after observe() returns must reach it, though
+// observe() never waits and the loop does not run in between. The app
+// launches once its connection is set up; an observer added before that
+// comes into force with it.
+TEST_F(MessageBus, ObservingOnASetUpConnectionCatchesTheNextPost) {
     VmacBus fresh(loop, paths, Logger());
     BusDarwinNotificationCenter center(fresh);
+    int early = 0;
+    const auto observingEarly = center.observe("com.zelquin.lidora.changed", [&] { ++early; });
+    bool setUp = false;
+    const auto settling = fresh.settle([&](bool ok) { setUp = ok; });
+    ASSERT_TRUE(runUntil([&] { return setUp; }));
+
     int heard = 0;
     const auto observing = center.observe("com.zelquin.lidora.brightness-changed", [&] { ++heard; });
     ASSERT_EQ(mac.vmac({"notify", "post", "com.zelquin.lidora.brightness-changed"}).status, 0);
-    EXPECT_TRUE(runUntil([&] { return heard == 1; }));
+    ASSERT_EQ(mac.vmac({"notify", "post", "com.zelquin.lidora.changed"}).status, 0);
+    EXPECT_TRUE(runUntil([&] { return heard == 1 && early == 1; }));
 }
 
 TEST_F(MessageBus, WakeReachesWorkspaceObserversAndReopenOnlyItsApp) {

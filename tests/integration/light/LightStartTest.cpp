@@ -57,6 +57,17 @@ TEST_F(LightStart, TellsTheUserToReinstallWhenTheDaemonIsMissing) {
     EXPECT_THAT(started.out, HasSubstr("\nHelper status: notFound\n"));
 }
 
+TEST_F(LightStart, AsksToBeMovedWhenOpenedFromADiskImage) {
+    const auto image = mac.root() / "Volumes" / "Lidora" / "Lidora.app";
+    std::filesystem::create_directories(image.parent_path());
+    std::filesystem::copy(bundle, image, std::filesystem::copy_options::recursive);
+    const auto started = mac.run({(image / "Contents" / "MacOS" / "Lidora").string(), "start"});
+    EXPECT_EQ(started.status, 1);
+    EXPECT_THAT(started.out, StartsWith("failed(Move Lidora to your Applications folder, then open it from there., "
+                                        "last: none)\n"));
+    EXPECT_EQ(status(), "0 notRegistered\n") << "nothing was registered";
+}
+
 TEST_F(LightStart, RejectsModelsThatNoSysctlWouldReport) {
     for (const auto* bad :
          {"", "Mac\t17", "\xc3\xa9", "M12345678901234567890123456789012345678901234567890123456789012345"}) {

@@ -43,6 +43,24 @@ Task<void> unregisterThenStop(PollRunLoop& loop, DaemonRegistration& registratio
     loop.stop();
 }
 
+Task<void> registerThenStop(PollRunLoop& loop, DaemonRegistration& registration, int& status) {
+    const auto registered = co_await registration.registerService();
+    std::printf("%s\n", registered ? "registered" : registered.error().localizedDescription.c_str());
+    status = registered ? 0 : 1;
+    loop.stop();
+}
+
+// As the app's Approve button: register first when nothing is recorded yet.
+Task<void> approveRequestThenStop(PollRunLoop& loop, DaemonRegistration& registration) {
+    const auto status = registration.status();
+    if (status == HelperStatus::notRegistered || status == HelperStatus::notFound) {
+        (void)co_await registration.registerService();
+    }
+    registration.openSystemSettings();
+    std::printf("%s\n", std::string(helperStatusName(registration.status())).c_str());
+    loop.stop();
+}
+
 Task<void> startThenStop(PollRunLoop& loop, LightController& controller) {
     co_await controller.start();
     loop.stop();
@@ -69,7 +87,7 @@ int main(int argc, char** argv) {
     const std::string verb = argc >= 2 ? argv[1] : "";
     const auto paths = VmacPaths::fromEnvironment();
     VirtualProcessEnvironment environment(paths);
-    std::string bundle = environment.bundlePath();
+    std::string bundle = environment.hostBundlePath().string();
     std::string plistName(kHelperPlistName);
     bool usage =
         verb != "status" && verb != "register" && verb != "unregister" && verb != "approve-request" && verb != "start";
@@ -99,18 +117,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (verb == "register") {
-        const auto registered = registration.registerService();
-        std::printf("%s\n", registered ? "registered" : registered.error().localizedDescription.c_str());
-        return registered ? 0 : 1;
+        int status = 1;
+        spawn(loop, registerThenStop(loop, registration, status));
+        loop.run();
+        return status;
     }
     if (verb == "approve-request") {
-        // As the app's Approve button: register first when nothing is recorded yet.
-        const auto status = registration.status();
-        if (status == HelperStatus::notRegistered || status == HelperStatus::notFound) {
-            (void)registration.registerService();
-        }
-        registration.openSystemSettings();
-        std::printf("%s\n", std::string(helperStatusName(registration.status())).c_str());
+        spawn(loop, approveRequestThenStop(loop, registration));
+        loop.run();
         return 0;
     }
     if (verb == "unregister") {

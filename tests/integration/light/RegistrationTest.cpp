@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "LightFixture.h"
+#include "runloop/PollRunLoop.h"
+#include "servicemanagement/VirtualDaemonService.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -93,6 +95,24 @@ TEST_F(Registration, StatusComesFromTheRecordsWhileLaunchdIsDown) {
     // The next boot brings the approved daemon back.
     mac.boot();
     EXPECT_EQ(helper({"version"}).out, "2\n");
+}
+
+// The app reads the status on every redraw and approval poll; it is kept
+// current from launchd's records rather than asked of launchd each time.
+TEST_F(Registration, TheAppsStatusFollowsRegistrationApprovalAndRemoval) {
+    vmac::PollRunLoop loop;
+    const vmac::VirtualDaemonService service(vmac::VmacPaths(mac.root()), bundle, "com.zelquin.lidora.helper.plist",
+                                             loop);
+    const auto becomes = [&](int raw) { return VirtualMac::waitFor([&] { return service.status() == raw; }, 5000ms); };
+    EXPECT_EQ(service.status(), DaemonService::notRegistered) << "right from the start";
+    ASSERT_EQ(app({"register"}).out, kApproving);
+    EXPECT_TRUE(becomes(DaemonService::requiresApproval));
+    ASSERT_EQ(mac.vmac({"approve", kHelperLabel}).status, 0);
+    EXPECT_TRUE(becomes(DaemonService::enabled));
+    ASSERT_EQ(mac.vmac({"approve", "--revoke", kHelperLabel}).status, 0);
+    EXPECT_TRUE(becomes(DaemonService::requiresApproval));
+    std::filesystem::remove(plist());
+    EXPECT_TRUE(becomes(DaemonService::notFound)) << "a property list gone is seen too";
 }
 
 TEST_F(Registration, AskingForApprovalOpensLoginItems) {

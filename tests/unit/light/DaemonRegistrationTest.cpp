@@ -10,13 +10,11 @@ namespace {
 class FakeDaemonService final : public DaemonService {
 public:
     [[nodiscard]] int status() const override { return raw; }
-    Expected<void, PlatformError> registerService() override { return {}; }
-    void unregister(std::function<void(std::optional<PlatformError>)> completion) override {
-        completions.push_back(std::move(completion));
-    }
+    void registerService(CompletionHandler completion) override { completions.push_back(std::move(completion)); }
+    void unregister(CompletionHandler completion) override { completions.push_back(std::move(completion)); }
 
     int raw = 0;
-    std::vector<std::function<void(std::optional<PlatformError>)>> completions;
+    std::vector<CompletionHandler> completions;
 };
 
 class FakeSettings final : public SystemSettings {
@@ -25,8 +23,11 @@ public:
     int opened = 0;
 };
 
-Task<void> unregisterInto(HelperRegistering& registration, std::optional<Expected<void, PlatformError>>& into) {
-    into.emplace(co_await registration.unregister());
+using Change = Task<Expected<void, PlatformError>> (HelperRegistering::*)();
+
+Task<void> changeInto(HelperRegistering& registration, Change change,
+                      std::optional<Expected<void, PlatformError>>& into) {
+    into.emplace(co_await (registration.*change)());
 }
 
 class DaemonRegistrationTest : public ::testing::Test {
@@ -51,22 +52,26 @@ TEST_F(DaemonRegistrationTest, MapsTheRawStatusFreshOnEveryRead) {
     EXPECT_EQ(settings.opened, 1);
 }
 
-TEST_F(DaemonRegistrationTest, UnregisterWaitsForTheServiceManager) {
-    std::optional<Expected<void, PlatformError>> first;
-    auto running = testing::start(unregisterInto(registration, first));
-    loop.runUntilIdle();
-    EXPECT_FALSE(first);
-    service.completions.at(0)(std::nullopt);
-    loop.runUntilIdle();
-    ASSERT_TRUE(first);
-    EXPECT_TRUE(first->has_value());
+TEST_F(DaemonRegistrationTest, RegisterAndUnregisterWaitForTheServiceManager) {
+    for (const Change change : {&HelperRegistering::registerService, &HelperRegistering::unregister}) {
+        service.completions.clear();
+        std::optional<Expected<void, PlatformError>> first;
+        auto running = testing::start(changeInto(registration, change, first));
+        loop.runUntilIdle();
+        EXPECT_FALSE(first);
+        service.completions.at(0)(std::nullopt);
+        EXPECT_FALSE(first) << "resumed from the loop, never inside the completion";
+        loop.runUntilIdle();
+        ASSERT_TRUE(first);
+        EXPECT_TRUE(first->has_value());
 
-    std::optional<Expected<void, PlatformError>> second;
-    auto failing = testing::start(unregisterInto(registration, second));
-    service.completions.at(1)(PlatformError{"Operation not permitted"});
-    loop.runUntilIdle();
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->error().localizedDescription, "Operation not permitted");
+        std::optional<Expected<void, PlatformError>> second;
+        auto failing = testing::start(changeInto(registration, change, second));
+        service.completions.at(1)(PlatformError{"Operation not permitted"});
+        loop.runUntilIdle();
+        ASSERT_TRUE(second);
+        EXPECT_EQ(second->error().localizedDescription, "Operation not permitted");
+    }
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST_F(LightControllerTest, FirstLaunchRegistersThenWaitsForApproval) {
     registration.registerError = PlatformError{"Operation not permitted"};
     auto& c = make();
 
-    c.registerHelper();
+    runToEnd(c.registerHelper());
     EXPECT_THAT(logged(), ElementsAre(kWaiting));
     EXPECT_EQ(c.phase(), Phase::loading());
 
@@ -81,8 +81,27 @@ TEST_F(LightControllerTest, FirstLaunchRegistersThenWaitsForApproval) {
     EXPECT_THAT(trace, ElementsAre("register")) << "no daemon call before approval";
     EXPECT_THAT(logged(), ElementsAre(kWaiting, "Default: Phase loading -> needsApproval"));
 
-    c.approveHelper();
+    runToEnd(c.approveHelper());
     EXPECT_THAT(trace, ElementsAre("register", "settings")) << "already registered: only the settings open";
+}
+
+TEST_F(LightControllerTest, StartWaitsForTheRegistrationBeforeAskingTheDaemon) {
+    registration.current = HelperStatus::notRegistered;
+    registration.statusAfterRegister = HelperStatus::enabled;
+    registration.registerGate.emplace(loop);
+    light.versions.scripted.push_back(std::string("2"));
+    light.states.scripted.push_back(LightState::on);
+    auto& c = make();
+    auto running = testing::start(c.start());
+    loop.runUntilIdle();
+    EXPECT_THAT(trace, ElementsAre("register"));
+    EXPECT_EQ(c.phase(), Phase::loading());
+
+    registration.registerGate->resolve(true);
+    loop.runUntilIdle();
+    EXPECT_TRUE(running.done());
+    EXPECT_THAT(trace, ElementsAre("register", "version", "state"));
+    EXPECT_EQ(c.phase(), Phase::ready(LightState::on));
 }
 
 TEST_F(LightControllerTest, AMissingPropertyListAsksForAReinstall) {
@@ -95,7 +114,7 @@ TEST_F(LightControllerTest, AMissingPropertyListAsksForAReinstall) {
     EXPECT_THAT(logged(), ElementsAre("Error: Helper registration failed: Invalid argument",
                                       std::string("Default: Phase loading -> failed(") + kMissing + ", last: none)"));
 
-    c.approveHelper();
+    runToEnd(c.approveHelper());
     EXPECT_THAT(trace, ElementsAre("register", "register", "settings"));
 }
 

@@ -72,13 +72,16 @@ public:
     explicit FakeRegistration(Trace& trace) : trace_(trace) {}
 
     [[nodiscard]] HelperStatus status() const override { return current; }
-    Expected<void, PlatformError> registerService() override {
+    Task<Expected<void, PlatformError>> registerService() override {
         trace_.push_back("register");
+        if (registerGate) {
+            (void)co_await *registerGate;
+        }
         current = statusAfterRegister.value_or(current);
         if (registerError) {
-            return unexpected(*registerError);
+            co_return unexpected(*registerError);
         }
-        return {};
+        co_return Expected<void, PlatformError>{};
     }
     Task<Expected<void, PlatformError>> unregister() override {
         trace_.push_back("unregister");
@@ -91,6 +94,8 @@ public:
 
     HelperStatus current = HelperStatus::enabled;
     std::optional<HelperStatus> statusAfterRegister;
+    // When set, registering answers once the test resolves it.
+    std::optional<Completion<bool>> registerGate;
     std::optional<PlatformError> registerError;
     std::optional<PlatformError> unregisterError;
 
@@ -100,9 +105,10 @@ private:
 
 class FakeEnvironment final : public ProcessEnvironment {
 public:
-    [[nodiscard]] std::string bundlePath() const override { return "/Applications/Lidora.app"; }
+    [[nodiscard]] std::string bundlePath() const override { return bundle; }
     [[nodiscard]] PreferenceDictionary bundleInfo() const override { return info; }
     [[nodiscard]] std::string operatingSystemVersionString() const override { return "Version 26.1 (Build 25B78)"; }
+    std::string bundle = "/Applications/Lidora.app";
     PreferenceDictionary info;
 };
 

@@ -46,30 +46,30 @@ protected:
     }
 
     AppDelegate& launch(std::string model = "Mac17,12") {
-        app = std::make_unique<AppDelegate>(AppParts{loop,
-                                                     nullptr,
-                                                     defaults,
-                                                     light,
-                                                     registration,
-                                                     std::move(model),
-                                                     "/Applications/Lidora.app",
-                                                     environment,
-                                                     *brightness,
-                                                     controls,
-                                                     notifications,
-                                                     workspace,
-                                                     hotKeyEvents,
-                                                     loginItem,
-                                                     shell,
-                                                     settings,
-                                                     message,
-                                                     effects,
-                                                     classicLogo,
-                                                     [this](bool, StandardUserDriverDelegate&) {
-                                                         auto made = std::make_unique<FakeUpdaterController>();
-                                                         updater = made.get();
-                                                         return made;
-                                                     }});
+        app =
+            std::make_unique<AppDelegate>(AppParts{.loop = loop,
+                                                   .logSink = nullptr,
+                                                   .defaults = defaults,
+                                                   .light = light,
+                                                   .registration = registration,
+                                                   .modelIdentifier = std::move(model),
+                                                   .environment = environment,
+                                                   .brightness = *brightness,
+                                                   .controls = controls,
+                                                   .notifications = notifications,
+                                                   .workspace = workspace,
+                                                   .hotKeyEvents = hotKeyEvents,
+                                                   .loginItem = loginItem,
+                                                   .application = shell,
+                                                   .settingsWindow = settings,
+                                                   .messageWindow = message,
+                                                   .effects = effects,
+                                                   .classicLogo = classicLogo,
+                                                   .makeUpdaterController = [this](bool, StandardUserDriverDelegate&) {
+                                                       auto made = std::make_unique<FakeUpdaterController>();
+                                                       updater = made.get();
+                                                       return made;
+                                                   }});
         app->applicationDidFinishLaunching();
         loop.runUntilIdle();
         return *app;
@@ -166,6 +166,23 @@ TEST_F(AppDelegateTest, ChangedNoticeAndWakeRefreshTheLight) {
     EXPECT_GT(backend->reads, reads);
 }
 
+// Reads started by a wake or a notice may still wait on the helper when the
+// delegate goes; they finish on the controller they hold.
+TEST_F(AppDelegateTest, ReadsInFlightFinishAfterTheDelegateIsGone) {
+    light.versions.scripted.push_back(std::string("2"));
+    light.states.scripted.push_back(LightState::on);
+    launch();
+    workspace.wake();
+    notifications.deliver(kChangedNotification);
+    loop.runUntilIdle();
+    ASSERT_EQ(light.states.held.size(), 2U);
+    const int reads = backend->reads;
+    app.reset();
+    finishHelperCalls();
+    loop.advance(2s);
+    EXPECT_GT(backend->reads, reads) << "the brightness still follows the wake";
+}
+
 TEST_F(AppDelegateTest, KeepDarkMirrorIsPublishedAtLaunch) {
     standard().values["onAirDarkOtherwise"] = true;
     launch();
@@ -214,6 +231,13 @@ TEST_F(AppDelegateTest, ClassicLogoFollowsTheLightAndTheAboutPanelFollowsIt) {
     app->controller().setPhase(Phase::loading());
     loop.runUntilIdle();
     EXPECT_TRUE(classicLogo.isVisible());
+}
+
+TEST_F(AppDelegateTest, ACopyOnADiskImageCarriesTheInstallProblem) {
+    environment.bundle = "/Volumes/Lidora/Lidora.app";
+    launch();
+    EXPECT_EQ(app->controller().installProblem(), "Move Lidora to your Applications folder, then open it from there.");
+    EXPECT_TRUE(trace.empty()) << "neither registration nor the helper is touched";
 }
 
 TEST_F(AppDelegateTest, SendMessageReportsWhyItCannot) {
@@ -278,7 +302,7 @@ TEST_F(AppDelegateTest, PanelStoresTheLevelAndAppliesItOnceSettledAndOnRelease) 
     light.versions.scripted.push_back(std::string("1.0.3"));
     light.states.scripted.push_back(LightState::on);
     launch();
-    PanelPresenter presenter(*app);
+    PanelPresenter presenter(app->panelParts());
     RecordingView view;
     presenter.attach(&view);
     light.states.scripted.push_back(LightState::on);

@@ -61,7 +61,7 @@ TEST(PanelModel, EachPhaseHardwareAndKeepDarkCombination) {
         in.hardware = row.hardware;
         in.serviceStatus = row.service;
         in.busy = row.busy;
-        in.onAirDarkOtherwise = row.keepDark;
+        in.keepsLogoDark = row.keepDark;
         in.hasInstallProblem = row.installProblem;
         in.brightnessAvailable = true;
         const auto state = panelState(in);
@@ -75,15 +75,12 @@ TEST(PanelModel, EachPhaseHardwareAndKeepDarkCombination) {
     }
 }
 
-TEST(PanelModel, KeepDarkNeedsOnAirEnabledAndCardNeedsACurve) {
+TEST(PanelModel, NoBrightnessCardWithoutACurve) {
     PanelInputs in;
     in.phase = Phase::ready(LightState::on);
     in.serviceStatus = HelperStatus::enabled;
     in.hardware = HardwareSupport::supported;
-    in.onAirEnabled = false;
-    in.onAirDarkOtherwise = true;
     EXPECT_TRUE(panelState(in).switchEnabled);
-    EXPECT_FALSE(panelState(in).showKeepDarkNote);
     EXPECT_FALSE(panelState(in).showBrightnessCard);
 }
 

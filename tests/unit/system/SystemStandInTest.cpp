@@ -75,11 +75,36 @@ TEST(BundlePath, AnExecutableInContentsMacOSBelongsToItsBundle) {
     EXPECT_EQ(bundlePathForExecutable("/Applications/Lidora.app/MacOS/Lidora"), "/Applications/Lidora.app/MacOS");
 }
 
+// The product compares bundle paths as a Mac has them: a copy opened from a
+// disk image is under /Volumes, not under wherever the virtual Mac lives.
+TEST_F(VirtualMacState, PathsUnderTheRootAreSeenFromTheMacsRoot) {
+    const auto root = dir.path();
+    const std::pair<std::filesystem::path, std::filesystem::path> cases[] = {
+        {root / "Volumes" / "Lidora" / "Lidora.app", "/Volumes/Lidora/Lidora.app"},
+        {root / "Applications" / "Lidora.app" / "", "/Applications/Lidora.app"},
+        {root / "Applications" / ".." / "Volumes" / "X.app", "/Volumes/X.app"},
+        {root, "/"},
+        {root.string() + "-other/Lidora.app", root.string() + "-other/Lidora.app"},
+        {"/Volumes/Lidora/Lidora.app", "/Volumes/Lidora/Lidora.app"},
+    };
+    for (const auto& [host, seen] : cases) {
+        EXPECT_EQ(paths.macPath(host), seen) << host;
+    }
+    const auto link = root.parent_path() / (root.filename().string() + "-link");
+    std::filesystem::create_directory_symlink(root, link);
+    EXPECT_EQ(VmacPaths(link).macPath(root / "Volumes" / "L.app"), "/Volumes/L.app") << "a root given through a link";
+    std::filesystem::remove(link);
+
+    const auto image = root / "Volumes" / "Lidora" / "Lidora.app" / "Contents" / "MacOS" / "Lidora";
+    EXPECT_EQ(VirtualProcessEnvironment(paths, image).bundlePath(), "/Volumes/Lidora/Lidora.app");
+}
+
 TEST_F(VirtualMacState, EnvironmentReadsInfoPlistAndTheSystemVersion) {
     const auto bundle = dir.path() / "Lidora.app";
     std::filesystem::create_directories(bundle / "Contents" / "MacOS");
     const VirtualProcessEnvironment environment(paths, bundle / "Contents" / "MacOS" / "Lidora");
-    EXPECT_EQ(environment.bundlePath(), bundle.string());
+    EXPECT_EQ(environment.bundlePath(), "/Lidora.app") << "as the Mac sees it";
+    EXPECT_EQ(environment.hostBundlePath(), bundle);
     EXPECT_TRUE(environment.bundleInfo().empty()) << "no Info.plist";
     std::ofstream(bundle / "Contents" / "Info.plist") << "<plist version=\"1.0\"><dict>";
     EXPECT_TRUE(environment.bundleInfo().empty()) << "a damaged one";
