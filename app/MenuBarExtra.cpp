@@ -1,10 +1,10 @@
-#include "MenuBarExtra.h"
+#include "app/MenuBarExtra.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QPalette>
 
-#include "MenuBarIcon.h"
+#include "app/MenuBarIcon.h"
 
 namespace lidora::app {
 

@@ -4,9 +4,9 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
-#include "PanelWindow.h"
-#include "shell/AppDelegate.h"
-#include "shell/PanelPresenter.h"
+#include "app/PanelWindow.h"
+#include "core/shell/AppDelegate.h"
+#include "core/shell/PanelPresenter.h"
 
 namespace lidora::app {
 

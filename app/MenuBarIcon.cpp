@@ -1,6 +1,6 @@
-#include "MenuBarIcon.h"
+#include "app/MenuBarIcon.h"
 
-#include "SymbolCatalog.h"
+#include "app/SymbolCatalog.h"
 
 namespace lidora::app {
 

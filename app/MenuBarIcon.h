@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QImage>
 
-#include "shell/MenuBarIconModel.h"
+#include "core/shell/MenuBarIconModel.h"
 
 namespace lidora::app {
 

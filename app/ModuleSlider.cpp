@@ -1,4 +1,4 @@
-#include "ModuleSlider.h"
+#include "app/ModuleSlider.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <cmath>
 
-#include "shell/PanelModel.h"
+#include "core/shell/PanelModel.h"
 
 namespace lidora::app {
 

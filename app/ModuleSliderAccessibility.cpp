@@ -1,9 +1,9 @@
-#include "ModuleSliderAccessibility.h"
+#include "app/ModuleSliderAccessibility.h"
 
 #include <QAccessibleWidget>
 
-#include "ModuleSlider.h"
-#include "shell/PanelModel.h"
+#include "app/ModuleSlider.h"
+#include "core/shell/PanelModel.h"
 
 namespace lidora::app {
 

@@ -1,4 +1,4 @@
-#include "PanelWindow.h"
+#include "app/PanelWindow.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -9,9 +9,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "ModuleSlider.h"
-#include "SymbolCatalog.h"
-#include "ToggleSwitch.h"
+#include "app/ModuleSlider.h"
+#include "app/SymbolCatalog.h"
+#include "app/ToggleSwitch.h"
 
 namespace lidora::app {
 

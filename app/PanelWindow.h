@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "shell/PanelPresenter.h"
+#include "core/shell/PanelPresenter.h"
 
 class QAbstractButton;
 class QLabel;

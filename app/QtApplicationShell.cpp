@@ -1,4 +1,4 @@
-#include "QtApplicationShell.h"
+#include "app/QtApplicationShell.h"
 
 #include <QApplication>
 #include <QDialog>

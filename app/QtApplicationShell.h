@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "shell/ApplicationShell.h"
+#include "core/ports/ApplicationShell.h"
 
 namespace lidora::app {
 

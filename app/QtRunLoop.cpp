@@ -1,4 +1,4 @@
-#include "QtRunLoop.h"
+#include "app/QtRunLoop.h"
 
 #include <QMetaObject>
 #include <QSocketNotifier>

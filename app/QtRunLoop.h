@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 
-#include "runtime/RunLoop.h"
-#include "runtime/TimerQueue.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/TimerQueue.h"
 
 class QSocketNotifier;
 

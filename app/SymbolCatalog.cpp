@@ -1,4 +1,4 @@
-#include "SymbolCatalog.h"
+#include "app/SymbolCatalog.h"
 
 #include <QPainter>
 #include <QPainterPath>

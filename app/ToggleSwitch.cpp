@@ -1,4 +1,4 @@
-#include "ToggleSwitch.h"
+#include "app/ToggleSwitch.h"
 
 #include <QPainter>
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "VirtualMac.h"
+#include "tests/support/VirtualMac.h"
 
 using namespace lidora::testing;
 using namespace std::chrono_literals;

@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "VirtualMac.h"
-#include "brightness/CoreBrightnessBackend.h"
-#include "brightness/LogoBrightnessController.h"
-#include "displays/VirtualDisplayList.h"
-#include "frameworks/CoreBrightnessLoader.h"
-#include "prefs/FileUserDefaults.h"
-#include "runloop/PollRunLoop.h"
+#include "core/brightness/CoreBrightnessBackend.h"
+#include "core/brightness/LogoBrightnessController.h"
+#include "platform/displays/VirtualDisplayList.h"
+#include "platform/frameworks/CoreBrightnessLoader.h"
+#include "platform/prefs/FileUserDefaults.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "tests/support/VirtualMac.h"
 
 using namespace lidora;
 using namespace lidora::vmac;

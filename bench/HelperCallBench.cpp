@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "VirtualMac.h"
-#include "helper/LogoHelperProtocol.h"
-#include "runloop/PollRunLoop.h"
-#include "xpc/XpcClientConnection.h"
+#include "core/helper/LogoHelperProtocol.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/xpc/XpcClientConnection.h"
+#include "tests/support/VirtualMac.h"
 
 using namespace lidora;
 using namespace lidora::vmac;

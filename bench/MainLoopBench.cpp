@@ -22,17 +22,17 @@
 #include <variant>
 #include <vector>
 
-#include "MemoryDefaults.h"
-#include "StartedTask.h"
-#include "VirtualMac.h"
-#include "launchd/LaunchdPaths.h"
-#include "launchd/ServiceRegistry.h"
-#include "light/DaemonRegistration.h"
-#include "runloop/PollRunLoop.h"
-#include "servicemanagement/VirtualDaemonService.h"
-#include "shell/ApprovalWatch.h"
-#include "shell/PanelPresenter.h"
-#include "vmac/UniqueFd.h"
+#include "core/light/DaemonRegistration.h"
+#include "core/shell/ApprovalWatch.h"
+#include "core/shell/PanelPresenter.h"
+#include "platform/launchd/LaunchdPaths.h"
+#include "platform/launchd/ServiceRegistry.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/servicemanagement/VirtualDaemonService.h"
+#include "platform/vmac/FileDescriptor.h"
+#include "tests/support/MemoryDefaults.h"
+#include "tests/support/StartedTask.h"
+#include "tests/support/VirtualMac.h"
 
 using namespace lidora;
 using namespace lidora::vmac;
@@ -53,7 +53,7 @@ public:
         : path_(launchdControlSocket(paths)), delay_(delay), stop_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
         std::filesystem::create_directories(path_.parent_path());
         std::filesystem::remove(path_);
-        listener_ = UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        listener_ = FileDescriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
@@ -87,7 +87,7 @@ private:
 
     void serve() {
         while (wait(listener_.get(), -1) != Woken::stopped) {
-            const UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            const FileDescriptor client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
             std::string line;
             char buffer[4096];
             while (line.find('\n') == std::string::npos) {
@@ -118,8 +118,8 @@ private:
 
     std::filesystem::path path_;
     std::chrono::milliseconds delay_;
-    UniqueFd stop_;
-    UniqueFd listener_;
+    FileDescriptor stop_;
+    FileDescriptor listener_;
     std::jthread thread_;
 };
 

@@ -3,15 +3,15 @@
 // ten seconds after the last client went away.
 #include <memory>
 
-#include "bundle/EmbeddedInfoPlist.h"
-#include "helper/ConnectionTracker.h"
-#include "helper/HelperService.h"
-#include "helper/ListenerDelegate.h"
-#include "log/UnifiedLogSink.h"
-#include "process/SystemToolRunner.h"
-#include "runloop/PollRunLoop.h"
-#include "xpc/PeerRequirementCheck.h"
-#include "xpc/XpcServiceListener.h"
+#include "core/helper/ConnectionTracker.h"
+#include "core/helper/HelperService.h"
+#include "core/helper/ListenerDelegate.h"
+#include "platform/bundle/EmbeddedInfoPlist.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/process/SystemToolRunner.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/xpc/PeerRequirementCheck.h"
+#include "platform/xpc/XpcServiceListener.h"
 
 int main() {
     using namespace lidora;

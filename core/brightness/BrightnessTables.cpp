@@ -1,4 +1,4 @@
-#include "brightness/BrightnessTables.h"
+#include "core/brightness/BrightnessTables.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "prefs/PreferenceValue.h"
+#include "core/prefs/PreferenceValue.h"
 
 namespace lidora {
 

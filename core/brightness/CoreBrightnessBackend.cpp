@@ -1,4 +1,4 @@
-#include "brightness/CoreBrightnessBackend.h"
+#include "core/brightness/CoreBrightnessBackend.h"
 
 #include <algorithm>
 

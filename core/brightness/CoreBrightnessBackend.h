@@ -3,12 +3,12 @@
 #include <memory>
 #include <optional>
 
-#include "brightness/BrightnessSystemClient.h"
-#include "brightness/DisplayList.h"
-#include "brightness/DisplayServices.h"
-#include "brightness/LogoBrightnessBackend.h"
-#include "runtime/Cancellable.h"
-#include "runtime/RunLoop.h"
+#include "core/brightness/LogoBrightnessBackend.h"
+#include "core/ports/BrightnessSystemClient.h"
+#include "core/ports/DisplayList.h"
+#include "core/ports/DisplayServices.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

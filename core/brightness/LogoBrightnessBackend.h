@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "brightness/BrightnessTables.h"
+#include "core/brightness/BrightnessTables.h"
 
 namespace lidora {
 

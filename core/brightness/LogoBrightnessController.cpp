@@ -1,4 +1,4 @@
-#include "brightness/LogoBrightnessController.h"
+#include "core/brightness/LogoBrightnessController.h"
 
 #include <cmath>
 

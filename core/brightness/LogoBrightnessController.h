@@ -4,11 +4,11 @@
 #include <optional>
 #include <string_view>
 
-#include "brightness/BrightnessTables.h"
-#include "brightness/LogoBrightnessBackend.h"
-#include "brightness/LogoBrightnessScale.h"
-#include "prefs/UserDefaults.h"
-#include "runtime/Logger.h"
+#include "core/brightness/BrightnessTables.h"
+#include "core/brightness/LogoBrightnessBackend.h"
+#include "core/brightness/LogoBrightnessScale.h"
+#include "core/ports/UserDefaults.h"
+#include "core/runtime/Logger.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "brightness/LogoBrightnessScale.h"
+#include "core/brightness/LogoBrightnessScale.h"
 
 #include <algorithm>
 #include <cmath>

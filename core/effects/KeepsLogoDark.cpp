@@ -1,4 +1,4 @@
-#include "effects/KeepsLogoDark.h"
+#include "core/effects/KeepsLogoDark.h"
 
 namespace lidora {
 

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "prefs/UserDefaults.h"
-#include "system/ControlCenter.h"
+#include "core/ports/ControlCenter.h"
+#include "core/ports/UserDefaults.h"
 
 namespace lidora {
 

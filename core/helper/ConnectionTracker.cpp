@@ -1,4 +1,4 @@
-#include "helper/ConnectionTracker.h"
+#include "core/helper/ConnectionTracker.h"
 
 namespace lidora {
 

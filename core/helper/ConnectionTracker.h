@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
 
 namespace lidora {
 

@@ -1,6 +1,6 @@
-#include "helper/HelperService.h"
+#include "core/helper/HelperService.h"
 
-#include "text/UnicodeText.h"
+#include "core/text/UnicodeText.h"
 
 namespace lidora {
 

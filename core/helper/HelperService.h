@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "helper/CommandRunning.h"
-#include "helper/LightState.h"
-#include "helper/LogoHelperProtocol.h"
-#include "runtime/Logger.h"
+#include "core/helper/LightState.h"
+#include "core/helper/LogoHelperProtocol.h"
+#include "core/ports/CommandRunning.h"
+#include "core/runtime/Logger.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "helper/ListenerDelegate.h"
+#include "core/helper/ListenerDelegate.h"
 
 namespace lidora {
 

@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "helper/ConnectionTracker.h"
-#include "helper/HelperService.h"
-#include "prefs/PreferenceValue.h"
-#include "runtime/Logger.h"
-#include "xpc/XpcConnection.h"
+#include "core/helper/ConnectionTracker.h"
+#include "core/helper/HelperService.h"
+#include "core/ports/XpcConnection.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Logger.h"
 
 namespace lidora {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "xpc/XpcObject.h"
+#include "core/ports/XpcObject.h"
 
 namespace lidora {
 

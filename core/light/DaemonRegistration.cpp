@@ -1,8 +1,8 @@
-#include "light/DaemonRegistration.h"
+#include "core/light/DaemonRegistration.h"
 
 #include <optional>
 
-#include "runtime/Completion.h"
+#include "core/runtime/Completion.h"
 
 namespace lidora {
 

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "light/HelperRegistering.h"
-#include "runtime/RunLoop.h"
-#include "system/DaemonService.h"
+#include "core/light/HelperRegistering.h"
+#include "core/ports/DaemonService.h"
+#include "core/ports/RunLoop.h"
 
 namespace lidora {
 

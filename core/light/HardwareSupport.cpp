@@ -1,11 +1,11 @@
-#include "light/HardwareSupport.h"
+#include "core/light/HardwareSupport.h"
 
 #include <algorithm>
 #include <array>
 #include <set>
 #include <vector>
 
-#include "text/UnicodeText.h"
+#include "core/text/UnicodeText.h"
 
 namespace lidora {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "system/SystemInfo.h"
+#include "core/ports/SystemInfo.h"
 
 namespace lidora {
 

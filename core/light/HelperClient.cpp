@@ -1,9 +1,9 @@
-#include "light/HelperClient.h"
+#include "core/light/HelperClient.h"
 
 #include <memory>
 #include <utility>
 
-#include "runtime/Completion.h"
+#include "core/runtime/Completion.h"
 
 namespace lidora {
 

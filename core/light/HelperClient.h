@@ -3,11 +3,11 @@
 #include <functional>
 #include <string>
 
-#include "helper/LogoHelperProtocol.h"
-#include "light/LightService.h"
-#include "runtime/Clock.h"
-#include "runtime/RunLoop.h"
-#include "xpc/XpcConnection.h"
+#include "core/helper/LogoHelperProtocol.h"
+#include "core/light/LightService.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/XpcConnection.h"
+#include "core/runtime/Clock.h"
 
 namespace lidora {
 

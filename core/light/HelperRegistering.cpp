@@ -1,4 +1,4 @@
-#include "light/HelperRegistering.h"
+#include "core/light/HelperRegistering.h"
 
 namespace lidora {
 

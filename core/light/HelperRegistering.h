@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "runtime/Expected.h"
-#include "runtime/Task.h"
-#include "system/DaemonService.h"
+#include "core/ports/DaemonService.h"
+#include "core/runtime/Expected.h"
+#include "core/runtime/Task.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "light/InstallLocation.h"
+#include "core/light/InstallLocation.h"
 
 namespace lidora {
 

@@ -1,9 +1,9 @@
-#include "light/LightController.h"
+#include "core/light/LightController.h"
 
 #include <chrono>
 
-#include "helper/LogoHelperProtocol.h"
-#include "runtime/Sleep.h"
+#include "core/helper/LogoHelperProtocol.h"
+#include "core/runtime/Sleep.h"
 
 namespace lidora {
 

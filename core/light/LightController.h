@@ -4,15 +4,15 @@
 #include <optional>
 #include <string>
 
-#include "light/HardwareSupport.h"
-#include "light/HelperRegistering.h"
-#include "light/LightService.h"
-#include "light/Phase.h"
-#include "runtime/Logger.h"
-#include "runtime/Observable.h"
-#include "runtime/RunLoop.h"
-#include "runtime/Task.h"
-#include "system/SystemInfo.h"
+#include "core/light/HardwareSupport.h"
+#include "core/light/HelperRegistering.h"
+#include "core/light/LightService.h"
+#include "core/light/Phase.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/SystemInfo.h"
+#include "core/runtime/Logger.h"
+#include "core/runtime/Observable.h"
+#include "core/runtime/Task.h"
 
 namespace lidora {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "helper/LightState.h"
-#include "runtime/Expected.h"
-#include "runtime/Task.h"
+#include "core/helper/LightState.h"
+#include "core/runtime/Expected.h"
+#include "core/runtime/Task.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "light/Phase.h"
+#include "core/light/Phase.h"
 
 namespace lidora {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <variant>
 
-#include "helper/LightState.h"
+#include "core/helper/LightState.h"
 
 namespace lidora {
 

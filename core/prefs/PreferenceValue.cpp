@@ -1,4 +1,4 @@
-#include "prefs/PreferenceValue.h"
+#include "core/prefs/PreferenceValue.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "runtime/Clock.h"
+#include "core/runtime/Clock.h"
 
 #include <time.h>
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
 
 namespace lidora {
 

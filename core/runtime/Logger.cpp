@@ -1,4 +1,4 @@
-#include "runtime/Logger.h"
+#include "core/runtime/Logger.h"
 
 #include <cstdio>
 

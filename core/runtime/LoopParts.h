@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "runtime/Cancellable.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

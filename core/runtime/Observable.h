@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/Cancellable.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

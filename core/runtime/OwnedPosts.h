@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
 
 namespace lidora {
 

@@ -2,7 +2,7 @@
 
 #include <coroutine>
 
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
 
 namespace lidora {
 

@@ -3,8 +3,8 @@
 #include <exception>
 #include <functional>
 
-#include "runtime/RunLoop.h"
-#include "runtime/Task.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Task.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "runtime/TimerQueue.h"
+#include "core/runtime/TimerQueue.h"
 
 namespace lidora {
 

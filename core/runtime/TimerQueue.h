@@ -7,8 +7,8 @@
 #include <set>
 #include <unordered_map>
 
-#include "runtime/Cancellable.h"
-#include "runtime/Clock.h"
+#include "core/runtime/Cancellable.h"
+#include "core/runtime/Clock.h"
 
 namespace lidora {
 

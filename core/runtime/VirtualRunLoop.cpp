@@ -1,4 +1,4 @@
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/VirtualRunLoop.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "shell/AppDelegate.h"
+#include "core/shell/AppDelegate.h"
 
-#include "effects/KeepsLogoDark.h"
-#include "light/InstallLocation.h"
-#include "runtime/Sleep.h"
-#include "runtime/Spawn.h"
-#include "shell/EffectiveShowMode.h"
+#include "core/effects/KeepsLogoDark.h"
+#include "core/light/InstallLocation.h"
+#include "core/runtime/Sleep.h"
+#include "core/runtime/Spawn.h"
+#include "core/shell/EffectiveShowMode.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "shell/ApprovalWatch.h"
+#include "core/shell/ApprovalWatch.h"
 
 namespace lidora {
 

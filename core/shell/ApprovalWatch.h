@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "light/HelperRegistering.h"
-#include "light/Phase.h"
-#include "runtime/RunLoop.h"
+#include "core/light/HelperRegistering.h"
+#include "core/light/Phase.h"
+#include "core/ports/RunLoop.h"
 
 namespace lidora {
 

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "runtime/Cancellable.h"
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "shell/EffectiveShowMode.h"
+#include "core/shell/EffectiveShowMode.h"
 
 namespace lidora {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "light/HardwareSupport.h"
-#include "shell/Seams.h"
+#include "core/light/HardwareSupport.h"
+#include "core/shell/Seams.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "shell/HotKey.h"
+#include "core/shell/HotKey.h"
 
 namespace lidora {
 

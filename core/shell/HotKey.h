@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "system/HotKeyEvents.h"
+#include "core/ports/HotKeyEvents.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "shell/MenuBarIconModel.h"
+#include "core/shell/MenuBarIconModel.h"
 
 namespace lidora {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "helper/LightState.h"
+#include "core/helper/LightState.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "shell/PanelModel.h"
+#include "core/shell/PanelModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,10 +4,10 @@
 #include <string>
 #include <variant>
 
-#include "helper/LightState.h"
-#include "light/HardwareSupport.h"
-#include "light/HelperRegistering.h"
-#include "light/Phase.h"
+#include "core/helper/LightState.h"
+#include "core/light/HardwareSupport.h"
+#include "core/light/HelperRegistering.h"
+#include "core/light/Phase.h"
 
 namespace lidora {
 

@@ -1,9 +1,9 @@
-#include "shell/PanelPresenter.h"
+#include "core/shell/PanelPresenter.h"
 
-#include "brightness/BrightnessTables.h"
-#include "brightness/LogoBrightnessScale.h"
-#include "effects/KeepsLogoDark.h"
-#include "runtime/Spawn.h"
+#include "core/brightness/BrightnessTables.h"
+#include "core/brightness/LogoBrightnessScale.h"
+#include "core/effects/KeepsLogoDark.h"
+#include "core/runtime/Spawn.h"
 
 namespace lidora {
 

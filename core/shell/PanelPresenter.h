@@ -3,17 +3,17 @@
 #include <memory>
 #include <string>
 
-#include "brightness/LogoBrightnessController.h"
-#include "light/HelperRegistering.h"
-#include "light/LightController.h"
-#include "prefs/UserDefaults.h"
-#include "runtime/OwnedPosts.h"
-#include "runtime/RunLoop.h"
-#include "shell/ApplicationShell.h"
-#include "shell/BrightnessApplication.h"
-#include "shell/PanelModel.h"
-#include "shell/Updater.h"
-#include "system/ControlCenter.h"
+#include "core/brightness/LogoBrightnessController.h"
+#include "core/light/HelperRegistering.h"
+#include "core/light/LightController.h"
+#include "core/ports/ApplicationShell.h"
+#include "core/ports/ControlCenter.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/UserDefaults.h"
+#include "core/runtime/OwnedPosts.h"
+#include "core/shell/BrightnessApplication.h"
+#include "core/shell/PanelModel.h"
+#include "core/shell/Updater.h"
 
 namespace lidora {
 

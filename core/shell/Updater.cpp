@@ -1,4 +1,4 @@
-#include "shell/Updater.h"
+#include "core/shell/Updater.h"
 
 namespace lidora {
 

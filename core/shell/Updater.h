@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "runtime/Logger.h"
-#include "runtime/Observable.h"
-#include "runtime/OwnedPosts.h"
-#include "runtime/RunLoop.h"
-#include "shell/SparkleUpdater.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/SparkleUpdater.h"
+#include "core/runtime/Logger.h"
+#include "core/runtime/Observable.h"
+#include "core/runtime/OwnedPosts.h"
 
 namespace lidora {
 

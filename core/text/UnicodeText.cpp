@@ -1,4 +1,4 @@
-#include "text/UnicodeText.h"
+#include "core/text/UnicodeText.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

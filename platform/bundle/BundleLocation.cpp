@@ -1,4 +1,4 @@
-#include "bundle/BundleLocation.h"
+#include "platform/bundle/BundleLocation.h"
 
 namespace lidora::vmac {
 

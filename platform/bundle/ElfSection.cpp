@@ -1,4 +1,4 @@
-#include "bundle/ElfSection.h"
+#include "platform/bundle/ElfSection.h"
 
 #include <elf.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <optional>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

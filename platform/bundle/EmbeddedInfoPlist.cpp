@@ -1,7 +1,7 @@
-#include "bundle/EmbeddedInfoPlist.h"
+#include "platform/bundle/EmbeddedInfoPlist.h"
 
-#include "bundle/ElfSection.h"
-#include "bundle/PlistDocument.h"
+#include "platform/bundle/ElfSection.h"
+#include "platform/bundle/PlistDocument.h"
 
 namespace lidora::vmac {
 

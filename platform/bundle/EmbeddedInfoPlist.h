@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "prefs/PreferenceValue.h"
-#include "runtime/Expected.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

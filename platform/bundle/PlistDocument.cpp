@@ -1,9 +1,9 @@
-#include "bundle/PlistDocument.h"
+#include "platform/bundle/PlistDocument.h"
 
 #include <cctype>
 
-#include "prefs/ParseSupport.h"
-#include "prefs/XmlPlist.h"
+#include "platform/prefs/ParseSupport.h"
+#include "platform/prefs/XmlPlist.h"
 
 namespace lidora::vmac {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "bus/VmacBus.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "bus/BusConnection.h"
+#include "platform/bus/BusConnection.h"
 
 #include <cstring>
 

@@ -4,9 +4,9 @@
 #include <map>
 #include <memory>
 
-#include "bus/VmacBus.h"
-#include "xpc/SdBusLoopAttachment.h"
-#include "xpc/SdBusPtr.h"
+#include "platform/bus/VmacBus.h"
+#include "platform/sdbus/SdBusLoopAttachment.h"
+#include "platform/sdbus/SdBusPtr.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "bus/BusControlCenter.h"
+#include "platform/bus/BusControlCenter.h"
 
 #include <string>
 
-#include "bus/BusProtocol.h"
+#include "platform/bus/BusProtocol.h"
 
 namespace lidora::vmac {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bus/ControlReloadRecord.h"
-#include "bus/VmacBus.h"
-#include "runtime/Logger.h"
-#include "system/ControlCenter.h"
+#include "core/ports/ControlCenter.h"
+#include "core/runtime/Logger.h"
+#include "platform/bus/ControlReloadRecord.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "bus/BusDarwinNotificationCenter.h"
+#include "platform/bus/BusDarwinNotificationCenter.h"
 
 #include <string>
 
-#include "bus/BusProtocol.h"
+#include "platform/bus/BusProtocol.h"
 
 namespace lidora::vmac {
 

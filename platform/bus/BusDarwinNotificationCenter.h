@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/VmacBus.h"
-#include "system/DarwinNotifications.h"
+#include "core/ports/DarwinNotifications.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 

@@ -1,11 +1,11 @@
-#include "bus/BusHotKeyEventManager.h"
+#include "platform/bus/BusHotKeyEventManager.h"
 
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include "bus/BusProtocol.h"
+#include "platform/bus/BusProtocol.h"
 
 namespace lidora::vmac {
 

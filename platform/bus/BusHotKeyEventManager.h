@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "bus/HotKeyRecord.h"
-#include "bus/VmacBus.h"
-#include "runtime/Logger.h"
-#include "system/HotKeyEvents.h"
+#include "core/ports/HotKeyEvents.h"
+#include "core/runtime/Logger.h"
+#include "platform/bus/HotKeyRecord.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 

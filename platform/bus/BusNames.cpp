@@ -1,4 +1,4 @@
-#include "bus/BusNames.h"
+#include "platform/bus/BusNames.h"
 
 #include <cctype>
 

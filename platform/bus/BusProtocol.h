@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/VmacBus.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 

@@ -1,6 +1,6 @@
-#include "bus/BusWorkspace.h"
+#include "platform/bus/BusWorkspace.h"
 
-#include "bus/BusProtocol.h"
+#include "platform/bus/BusProtocol.h"
 
 namespace lidora::vmac {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "bus/VmacBus.h"
-#include "system/Workspace.h"
+#include "core/ports/Workspace.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 

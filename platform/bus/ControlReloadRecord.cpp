@@ -1,4 +1,4 @@
-#include "bus/ControlReloadRecord.h"
+#include "platform/bus/ControlReloadRecord.h"
 
 #include <nlohmann/json.hpp>
 

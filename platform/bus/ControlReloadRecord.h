@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "prefs/RecordFile.h"
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/prefs/RecordFile.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

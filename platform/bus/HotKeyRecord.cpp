@@ -1,4 +1,4 @@
-#include "bus/HotKeyRecord.h"
+#include "platform/bus/HotKeyRecord.h"
 
 #include <algorithm>
 #include <fstream>

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "bus/KeyCombination.h"
-#include "prefs/RecordFile.h"
-#include "runtime/Expected.h"
-#include "system/HotKeyEvents.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/HotKeyEvents.h"
+#include "core/runtime/Expected.h"
+#include "platform/bus/KeyCombination.h"
+#include "platform/prefs/RecordFile.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

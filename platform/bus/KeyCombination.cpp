@@ -1,11 +1,11 @@
-#include "bus/KeyCombination.h"
+#include "platform/bus/KeyCombination.h"
 
 #include <array>
 #include <cctype>
 #include <optional>
 #include <vector>
 
-#include "system/HotKeyEvents.h"
+#include "core/ports/HotKeyEvents.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
-#include "bus/VmacBus.h"
+#include "platform/bus/VmacBus.h"
 
-#include "bus/BusConnection.h"
-#include "vmac/MessageBusConfig.h"
+#include "platform/bus/BusConnection.h"
+#include "platform/vmac/MessageBusConfig.h"
 
 namespace lidora::vmac {
 

@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "bus/BusNames.h"
-#include "runtime/Cancellable.h"
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Cancellable.h"
+#include "core/runtime/Logger.h"
+#include "platform/bus/BusNames.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "codesign/CodeRequirement.h"
+#include "platform/codesign/CodeRequirement.h"
 
 #include <cctype>
 
-#include "prefs/ParseSupport.h"
+#include "platform/prefs/ParseSupport.h"
 
 namespace lidora::vmac {
 

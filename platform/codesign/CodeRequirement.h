@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "codesign/CodeSignature.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/codesign/CodeSignature.h"
 
 namespace lidora::vmac {
 

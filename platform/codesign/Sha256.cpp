@@ -1,4 +1,4 @@
-#include "codesign/Sha256.h"
+#include "platform/codesign/Sha256.h"
 
 #include <algorithm>
 #include <cstring>

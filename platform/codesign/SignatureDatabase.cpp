@@ -1,4 +1,4 @@
-#include "codesign/SignatureDatabase.h"
+#include "platform/codesign/SignatureDatabase.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "codesign/SignatureStore.h"
+#include "platform/codesign/SignatureStore.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <functional>
 #include <mutex>
 
-#include "codesign/Sha256.h"
-#include "prefs/AtomicFile.h"
+#include "platform/codesign/Sha256.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "codesign/CodeSignature.h"
-#include "codesign/SignatureDatabase.h"
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/codesign/CodeSignature.h"
+#include "platform/codesign/SignatureDatabase.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "corebrightness/LineServer.h"
+#include "platform/corebrightness/LineServer.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,7 +16,7 @@ constexpr int kReplyTimeoutMs = 1000;
 
 }  // namespace
 
-LineServer::LineServer(RunLoop& loop, UniqueFd listening, std::size_t maxLine, Handler handler, Logger log)
+LineServer::LineServer(RunLoop& loop, FileDescriptor listening, std::size_t maxLine, Handler handler, Logger log)
     : loop_(loop),
       listening_(std::move(listening)),
       maxLine_(maxLine),
@@ -28,7 +28,7 @@ LineServer::LineServer(RunLoop& loop, UniqueFd listening, std::size_t maxLine, H
 
 void LineServer::acceptPending() {
     for (;;) {
-        UniqueFd fd(::accept4(listening_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        FileDescriptor fd(::accept4(listening_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd.valid()) {
             return;
         }

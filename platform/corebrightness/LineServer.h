@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
-#include "vmac/UniqueFd.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Logger.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
@@ -21,7 +21,7 @@ public:
     using Handler = std::function<std::string(std::string_view line)>;
     static constexpr std::size_t kMaxConnections = 256;
 
-    LineServer(RunLoop& loop, UniqueFd listening, std::size_t maxLine, Handler handler, Logger log);
+    LineServer(RunLoop& loop, FileDescriptor listening, std::size_t maxLine, Handler handler, Logger log);
     LineServer(const LineServer&) = delete;
     LineServer& operator=(const LineServer&) = delete;
 
@@ -29,7 +29,7 @@ public:
 
 private:
     struct Connection {
-        UniqueFd fd;
+        FileDescriptor fd;
         std::string buffer;
         Cancellable watch;
     };
@@ -40,7 +40,7 @@ private:
     bool reply(Connection& connection, std::string text);
 
     RunLoop& loop_;
-    UniqueFd listening_;
+    FileDescriptor listening_;
     std::size_t maxLine_;
     Handler handler_;
     Logger log_;

@@ -1,8 +1,8 @@
-#include "corebrightness/LogoEvaluator.h"
+#include "platform/corebrightness/LogoEvaluator.h"
 
-#include "corebrightness/LogoLuminance.h"
-#include "corebrightness/LogoTables.h"
-#include "displays/DisplayRecords.h"
+#include "platform/corebrightness/LogoLuminance.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/displays/DisplayRecords.h"
 
 namespace lidora::vmac {
 

@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "corebrightness/LogoState.h"
-#include "prefs/PreferenceStore.h"
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
-#include "vmac/FileChangeWatch.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Logger.h"
+#include "platform/corebrightness/LogoState.h"
+#include "platform/prefs/PreferenceStore.h"
+#include "platform/vmac/FileChangeWatch.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "corebrightness/LogoLuminance.h"
+#include "platform/corebrightness/LogoLuminance.h"
 
 #include <algorithm>
 

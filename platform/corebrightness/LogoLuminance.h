@@ -1,6 +1,6 @@
 #pragma once
 
-#include "brightness/BrightnessTables.h"
+#include "core/brightness/BrightnessTables.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "corebrightness/LogoPropertyService.h"
+#include "platform/corebrightness/LogoPropertyService.h"
 
-#include "corebrightness/LogoTables.h"
-#include "corebrightness/PropertyWire.h"
-#include "prefs/PreferenceJson.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/corebrightness/PropertyWire.h"
+#include "platform/prefs/PreferenceJson.h"
 
 namespace lidora::vmac {
 

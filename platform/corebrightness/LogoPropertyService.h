@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "prefs/PreferenceStore.h"
-#include "runtime/Logger.h"
+#include "core/runtime/Logger.h"
+#include "platform/prefs/PreferenceStore.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "corebrightness/LogoState.h"
+#include "platform/corebrightness/LogoState.h"
 
 #include <nlohmann/json.hpp>
 

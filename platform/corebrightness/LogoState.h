@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "brightness/BrightnessTables.h"
-#include "prefs/RecordFile.h"
-#include "vmac/VmacPaths.h"
+#include "core/brightness/BrightnessTables.h"
+#include "platform/prefs/RecordFile.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

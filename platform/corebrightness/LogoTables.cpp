@@ -1,4 +1,4 @@
-#include "corebrightness/LogoTables.h"
+#include "platform/corebrightness/LogoTables.h"
 
 #include <cmath>
 

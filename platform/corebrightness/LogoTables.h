@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "brightness/BrightnessTables.h"
-#include "prefs/PreferenceValue.h"
-#include "runtime/Expected.h"
+#include "core/brightness/BrightnessTables.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

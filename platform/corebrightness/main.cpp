@@ -10,14 +10,14 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "corebrightness/LineServer.h"
-#include "corebrightness/LogoEvaluator.h"
-#include "corebrightness/LogoPropertyService.h"
-#include "corebrightness/LogoTables.h"
-#include "corebrightness/PropertyWire.h"
-#include "launchd/SignalSource.h"
-#include "log/UnifiedLogSink.h"
-#include "runloop/PollRunLoop.h"
+#include "platform/corebrightness/LineServer.h"
+#include "platform/corebrightness/LogoEvaluator.h"
+#include "platform/corebrightness/LogoPropertyService.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/corebrightness/PropertyWire.h"
+#include "platform/launchd/SignalSource.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/runloop/PollRunLoop.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ using namespace lidora;
 using namespace lidora::vmac;
 
 // The listening socket launchd passed for the Mach service.
-Expected<UniqueFd, std::string> activatedSocket(std::string_view serviceName) {
+Expected<FileDescriptor, std::string> activatedSocket(std::string_view serviceName) {
     char** names = nullptr;
     const int count = sd_listen_fds_with_names(1, &names);
     int chosen = count == 1 ? SD_LISTEN_FDS_START : -1;
@@ -49,7 +49,7 @@ Expected<UniqueFd, std::string> activatedSocket(std::string_view serviceName) {
         return unexpected("launchd passed no listening socket for " + std::string(serviceName));
     }
     ::fcntl(chosen, F_SETFD, FD_CLOEXEC);
-    return UniqueFd(chosen);
+    return FileDescriptor(chosen);
 }
 
 std::int64_t unixMilliseconds() {

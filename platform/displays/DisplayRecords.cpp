@@ -1,4 +1,4 @@
-#include "displays/DisplayRecords.h"
+#include "platform/displays/DisplayRecords.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

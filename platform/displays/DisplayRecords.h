@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "brightness/DisplayServices.h"
-#include "prefs/RecordFile.h"
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/DisplayServices.h"
+#include "core/runtime/Expected.h"
+#include "platform/prefs/RecordFile.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,6 +1,6 @@
-#include "displays/VirtualDisplayList.h"
+#include "platform/displays/VirtualDisplayList.h"
 
-#include "displays/DisplayRecords.h"
+#include "platform/displays/DisplayRecords.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "brightness/DisplayList.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/DisplayList.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -7,10 +7,10 @@
 #include <new>
 #include <string_view>
 
-#include "corebrightness/PropertyWire.h"
-#include "frameworks/PropertyConnection.h"
-#include "objc/ObjcRuntime.h"
-#include "xpc/MachService.h"
+#include "platform/corebrightness/PropertyWire.h"
+#include "platform/frameworks/PropertyConnection.h"
+#include "platform/objc/ObjcRuntime.h"
+#include "platform/xpc/MachService.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "frameworks/CoreBrightnessLoader.h"
+#include "platform/frameworks/CoreBrightnessLoader.h"
 
 #include <dlfcn.h>
 
-#include "frameworks/FrameworkBrightnessClient.h"
+#include "platform/frameworks/FrameworkBrightnessClient.h"
 
 namespace lidora::vmac {
 

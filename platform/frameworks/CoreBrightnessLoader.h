@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "brightness/CoreBrightnessBackend.h"
-#include "vmac/VmacPaths.h"
+#include "core/brightness/CoreBrightnessBackend.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "displays/DisplayRecords.h"
+#include "platform/displays/DisplayRecords.h"
 
 namespace {
 

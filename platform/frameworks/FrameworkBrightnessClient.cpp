@@ -1,10 +1,10 @@
-#include "frameworks/FrameworkBrightnessClient.h"
+#include "platform/frameworks/FrameworkBrightnessClient.h"
 
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "prefs/PreferenceJson.h"
+#include "platform/prefs/PreferenceJson.h"
 
 namespace lidora::vmac {
 

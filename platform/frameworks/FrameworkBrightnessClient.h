@@ -1,7 +1,7 @@
 #pragma once
 
-#include "brightness/BrightnessSystemClient.h"
-#include "objc/ObjcObject.h"
+#include "core/ports/BrightnessSystemClient.h"
+#include "platform/objc/ObjcObject.h"
 
 namespace lidora::vmac {
 

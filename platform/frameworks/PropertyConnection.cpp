@@ -1,4 +1,4 @@
-#include "frameworks/PropertyConnection.h"
+#include "platform/frameworks/PropertyConnection.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "corebrightness/PropertyWire.h"
+#include "platform/corebrightness/PropertyWire.h"
 
 namespace lidora::vmac {
 

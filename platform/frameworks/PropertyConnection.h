@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "vmac/UniqueFd.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
@@ -34,7 +34,7 @@ private:
 
     std::filesystem::path socket_;
     std::chrono::milliseconds timeout_;
-    UniqueFd fd_;
+    FileDescriptor fd_;
 };
 
 }  // namespace lidora::vmac

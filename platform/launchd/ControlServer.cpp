@@ -1,4 +1,4 @@
-#include "launchd/ControlServer.h"
+#include "platform/launchd/ControlServer.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

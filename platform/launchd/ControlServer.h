@@ -10,11 +10,11 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "launchd/JobSupervisor.h"
-#include "launchd/ServiceManager.h"
-#include "launchd/UnixSocket.h"
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Logger.h"
+#include "platform/launchd/JobSupervisor.h"
+#include "platform/launchd/ServiceManager.h"
+#include "platform/launchd/UnixSocket.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "launchd/Job.h"
+#include "platform/launchd/Job.h"
 
 #include <signal.h>
 #include <sys/wait.h>

@@ -7,12 +7,12 @@
 #include <optional>
 #include <vector>
 
-#include "launchd/JobProcesses.h"
-#include "launchd/LaunchJob.h"
-#include "launchd/RestartPolicy.h"
-#include "launchd/UnixSocket.h"
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Logger.h"
+#include "platform/launchd/JobProcesses.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/launchd/RestartPolicy.h"
+#include "platform/launchd/UnixSocket.h"
 
 namespace lidora::vmac {
 

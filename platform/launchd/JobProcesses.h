@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "launchd/LaunchJob.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/launchd/LaunchJob.h"
 
 namespace lidora::vmac {
 

@@ -1,9 +1,9 @@
-#include "launchd/JobRegistry.h"
+#include "platform/launchd/JobRegistry.h"
 
 #include <nlohmann/json.hpp>
 
-#include "launchd/LaunchJob.h"
-#include "prefs/AtomicFile.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "prefs/RecordFile.h"
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/prefs/RecordFile.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "launchd/JobSupervisor.h"
+#include "platform/launchd/JobSupervisor.h"
 
 #include <pwd.h>
 #include <sys/wait.h>
@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "prefs/AtomicFile.h"
-#include "xpc/MachService.h"
+#include "platform/vmac/AtomicFile.h"
+#include "platform/xpc/MachService.h"
 
 namespace lidora::vmac {
 

@@ -11,13 +11,13 @@
 #include <string_view>
 #include <vector>
 
-#include "launchd/Job.h"
-#include "launchd/JobProcesses.h"
-#include "launchd/JobRegistry.h"
-#include "runtime/Expected.h"
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Expected.h"
+#include "core/runtime/Logger.h"
+#include "platform/launchd/Job.h"
+#include "platform/launchd/JobProcesses.h"
+#include "platform/launchd/JobRegistry.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

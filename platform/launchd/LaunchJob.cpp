@@ -1,11 +1,11 @@
-#include "launchd/LaunchJob.h"
+#include "platform/launchd/LaunchJob.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "bundle/PlistDocument.h"
-#include "prefs/AtomicFile.h"
+#include "platform/bundle/PlistDocument.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "prefs/PreferenceValue.h"
-#include "runtime/Expected.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

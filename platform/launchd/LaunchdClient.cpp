@@ -1,4 +1,4 @@
-#include "launchd/LaunchdClient.h"
+#include "platform/launchd/LaunchdClient.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "launchd/LaunchdPaths.h"
-#include "launchd/UnixSocket.h"
-#include "runtime/Clock.h"
+#include "core/runtime/Clock.h"
+#include "platform/launchd/LaunchdPaths.h"
+#include "platform/launchd/UnixSocket.h"
 
 namespace lidora::vmac {
 

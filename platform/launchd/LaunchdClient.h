@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "vmac/VmacPaths.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

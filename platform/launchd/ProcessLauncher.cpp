@@ -1,4 +1,4 @@
-#include "launchd/ProcessLauncher.h"
+#include "platform/launchd/ProcessLauncher.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "launchd/LaunchdPaths.h"
-#include "prefs/AtomicFile.h"
-#include "process/ChildProcess.h"
-#include "process/VmacMembership.h"
+#include "platform/launchd/LaunchdPaths.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/process/VmacMembership.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "launchd/JobProcesses.h"
-#include "vmac/VmacPaths.h"
+#include "platform/launchd/JobProcesses.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

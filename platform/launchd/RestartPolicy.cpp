@@ -1,4 +1,4 @@
-#include "launchd/RestartPolicy.h"
+#include "platform/launchd/RestartPolicy.h"
 
 #include <algorithm>
 

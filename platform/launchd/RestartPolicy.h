@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <deque>
 
-#include "runtime/Clock.h"
+#include "core/runtime/Clock.h"
 
 namespace lidora::vmac {
 

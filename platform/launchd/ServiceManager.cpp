@@ -1,4 +1,4 @@
-#include "launchd/ServiceManager.h"
+#include "platform/launchd/ServiceManager.h"
 
 #include <unistd.h>
 
@@ -6,10 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "bundle/PlistDocument.h"
-#include "launchd/LaunchJob.h"
-#include "launchd/ServiceTrust.h"
-#include "system/DaemonService.h"
+#include "core/ports/DaemonService.h"
+#include "platform/bundle/PlistDocument.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/launchd/ServiceTrust.h"
 
 namespace lidora::vmac {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "launchd/JobSupervisor.h"
-#include "launchd/ServiceRegistry.h"
-#include "runtime/Expected.h"
-#include "runtime/Logger.h"
+#include "core/runtime/Expected.h"
+#include "core/runtime/Logger.h"
+#include "platform/launchd/JobSupervisor.h"
+#include "platform/launchd/ServiceRegistry.h"
 
 namespace lidora::vmac {
 

@@ -1,11 +1,11 @@
-#include "launchd/ServiceRegistry.h"
+#include "platform/launchd/ServiceRegistry.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "launchd/LaunchJob.h"
-#include "prefs/AtomicFile.h"
-#include "system/DaemonService.h"
+#include "core/ports/DaemonService.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,11 +1,11 @@
-#include "launchd/ServiceTrust.h"
+#include "platform/launchd/ServiceTrust.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

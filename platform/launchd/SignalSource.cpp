@@ -1,4 +1,4 @@
-#include "launchd/SignalSource.h"
+#include "platform/launchd/SignalSource.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>

@@ -3,8 +3,8 @@
 #include <functional>
 #include <initializer_list>
 
-#include "prefs/AtomicFile.h"
-#include "runtime/RunLoop.h"
+#include "core/ports/RunLoop.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "launchd/UnixSocket.h"
+#include "platform/launchd/UnixSocket.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "prefs/AtomicFile.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

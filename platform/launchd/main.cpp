@@ -10,17 +10,17 @@
 #include <cstring>
 #include <string>
 
-#include "launchd/ControlServer.h"
-#include "launchd/JobSupervisor.h"
-#include "launchd/LaunchdPaths.h"
-#include "launchd/ProcessLauncher.h"
-#include "launchd/ServiceManager.h"
-#include "launchd/SignalSource.h"
-#include "log/UnifiedLogSink.h"
-#include "prefs/AtomicFile.h"
-#include "runloop/PollRunLoop.h"
-#include "vmac/SystemDaemons.h"
-#include "vmac/VmacLayout.h"
+#include "platform/launchd/ControlServer.h"
+#include "platform/launchd/JobSupervisor.h"
+#include "platform/launchd/LaunchdPaths.h"
+#include "platform/launchd/ProcessLauncher.h"
+#include "platform/launchd/ServiceManager.h"
+#include "platform/launchd/SignalSource.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/vmac/AtomicFile.h"
+#include "platform/vmac/SystemDaemons.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "log/LogQuery.h"
+#include "platform/log/LogQuery.h"
 
 #include <algorithm>
 #include <charconv>

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "log/UnifiedLogStore.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/log/UnifiedLogStore.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "log/UnifiedLogSink.h"
+#include "platform/log/UnifiedLogSink.h"
 
 #include <systemd/sd-journal.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "vmac/VmacPaths.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "log/UnifiedLogStore.h"
-#include "runtime/Logger.h"
+#include "core/runtime/Logger.h"
+#include "platform/log/UnifiedLogStore.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "log/UnifiedLogStore.h"
+#include "platform/log/UnifiedLogStore.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "vmac/VmacPaths.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 
@@ -75,7 +75,7 @@ UnifiedLogStore::UnifiedLogStore(std::filesystem::path file, std::uintmax_t rota
 Expected<void, std::string> UnifiedLogStore::append(const StoredLogRecord& record) const {
     const std::string line = encodeLogRecord(record) + "\n";
     const std::lock_guard guard(open_->mutex);
-    UniqueFd& fd = open_->fd;
+    FileDescriptor& fd = open_->fd;
     // A few tries: another process may rotate the file under us.
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (!fd.valid()) {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Expected.h"
-#include "runtime/Logger.h"
-#include "vmac/UniqueFd.h"
+#include "core/runtime/Expected.h"
+#include "core/runtime/Logger.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
@@ -50,7 +50,7 @@ private:
     // it for every line; shared by copies of the store.
     struct OpenFile {
         std::mutex mutex;
-        UniqueFd fd;
+        FileDescriptor fd;
     };
 
     std::filesystem::path file_;

@@ -1,4 +1,4 @@
-#include "objc/ObjcObject.h"
+#include "platform/objc/ObjcObject.h"
 
 #include <dlfcn.h>
 #include <link.h>

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string_view>
 
-#include "objc/ObjcRuntime.h"
+#include "platform/objc/ObjcRuntime.h"
 
 namespace lidora::vmac {
 

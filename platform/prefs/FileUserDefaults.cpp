@@ -1,4 +1,4 @@
-#include "prefs/FileUserDefaults.h"
+#include "platform/prefs/FileUserDefaults.h"
 
 #include <cstdint>
 #include <map>

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "prefs/PreferenceStore.h"
-#include "prefs/PreferencesDirectory.h"
-#include "prefs/PreferencesFolderWatch.h"
-#include "prefs/UserDefaults.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/UserDefaults.h"
+#include "platform/prefs/PreferenceStore.h"
+#include "platform/prefs/PreferencesDirectory.h"
+#include "platform/prefs/PreferencesFolderWatch.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

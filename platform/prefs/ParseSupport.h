@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

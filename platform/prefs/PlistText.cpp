@@ -1,10 +1,10 @@
-#include "prefs/PlistText.h"
+#include "platform/prefs/PlistText.h"
 
 #include <cctype>
 #include <charconv>
 #include <cstdio>
 
-#include "prefs/ParseSupport.h"
+#include "platform/prefs/ParseSupport.h"
 
 namespace lidora::vmac {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "prefs/PreferenceValue.h"
-#include "runtime/Expected.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

@@ -1,11 +1,11 @@
-#include "prefs/PreferenceJson.h"
+#include "platform/prefs/PreferenceJson.h"
 
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "prefs/ParseSupport.h"
+#include "platform/prefs/ParseSupport.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "prefs/PreferenceStore.h"
+#include "platform/prefs/PreferenceStore.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <ctime>
 #include <mutex>
 
-#include "prefs/AtomicFile.h"
-#include "prefs/PreferenceJson.h"
+#include "platform/prefs/PreferenceJson.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "prefs/PreferenceValue.h"
-#include "prefs/PreferencesDirectory.h"
-#include "runtime/Expected.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Expected.h"
+#include "platform/prefs/PreferencesDirectory.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "prefs/PreferencesDirectory.h"
+#include "platform/prefs/PreferencesDirectory.h"
 
 #include <unistd.h>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "prefs/PreferencesFolderWatch.h"
+#include "platform/prefs/PreferencesFolderWatch.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

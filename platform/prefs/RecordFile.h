@@ -9,9 +9,9 @@
 #include <string_view>
 #include <utility>
 
-#include "prefs/AtomicFile.h"
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/AtomicFile.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

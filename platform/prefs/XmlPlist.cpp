@@ -1,11 +1,11 @@
-#include "prefs/XmlPlist.h"
+#include "platform/prefs/XmlPlist.h"
 
 #include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <optional>
 
-#include "prefs/ParseSupport.h"
+#include "platform/prefs/ParseSupport.h"
 
 namespace lidora::vmac {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "process/Killall.h"
+#include "platform/process/Killall.h"
 
 #include <pwd.h>
 #include <regex.h>
@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 
-#include "process/VmacMembership.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/process/VmacMembership.h"
 
 namespace lidora::vmac {
 

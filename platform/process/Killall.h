@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "process/ProcessTable.h"
+#include "platform/process/ProcessTable.h"
 
 namespace lidora::vmac {
 

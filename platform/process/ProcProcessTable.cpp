@@ -1,4 +1,4 @@
-#include "process/ProcProcessTable.h"
+#include "platform/process/ProcProcessTable.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,8 +14,8 @@ extern "C" {
 #include <sstream>
 #include <string_view>
 
-#include "prefs/AtomicFile.h"
-#include "process/VmacMembership.h"
+#include "platform/process/VmacMembership.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "process/ProcessTable.h"
+#include "platform/process/ProcessTable.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "process/ProcessSweep.h"
+#include "platform/process/ProcessSweep.h"
 
 #include <signal.h>
 
@@ -7,8 +7,8 @@
 #include <map>
 #include <set>
 
-#include "process/VmacMembership.h"
-#include "runtime/Sleep.h"
+#include "core/runtime/Sleep.h"
+#include "platform/process/VmacMembership.h"
 
 namespace lidora::vmac {
 

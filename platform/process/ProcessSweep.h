@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "process/ProcessTable.h"
-#include "runtime/RunLoop.h"
-#include "runtime/Task.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Task.h"
+#include "platform/process/ProcessTable.h"
 
 namespace lidora::vmac {
 

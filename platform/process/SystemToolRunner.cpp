@@ -1,4 +1,4 @@
-#include "process/SystemToolRunner.h"
+#include "platform/process/SystemToolRunner.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "prefs/AtomicFile.h"
-#include "process/ChildProcess.h"
-#include "text/UnicodeText.h"
+#include "core/text/UnicodeText.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "helper/CommandRunning.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/CommandRunning.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "process/VmacMembership.h"
+#include "platform/process/VmacMembership.h"
 
 #include <system_error>
 #include <unordered_map>

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "process/ProcessTable.h"
-#include "vmac/VmacPaths.h"
+#include "platform/process/ProcessTable.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "runloop/PollRunLoop.h"
+#include "platform/runloop/PollRunLoop.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

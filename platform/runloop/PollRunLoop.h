@@ -3,9 +3,9 @@
 #include <atomic>
 #include <memory>
 
-#include "runtime/LoopParts.h"
-#include "runtime/RunLoop.h"
-#include "runtime/TimerQueue.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/LoopParts.h"
+#include "core/runtime/TimerQueue.h"
 
 namespace lidora::vmac {
 

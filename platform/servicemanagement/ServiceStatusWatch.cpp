@@ -1,4 +1,4 @@
-#include "servicemanagement/ServiceStatusWatch.h"
+#include "platform/servicemanagement/ServiceStatusWatch.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -60,7 +60,7 @@ void ServiceStatusWatch::refresh() {
 }
 
 void ServiceStatusWatch::run(const std::stop_token& stop) {
-    const UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    const FileDescriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     const auto folder = registry_.file().parent_path();
     bool watching = false;
     while (!stop.stop_requested()) {

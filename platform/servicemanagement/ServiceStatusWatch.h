@@ -7,9 +7,9 @@
 #include <string>
 #include <thread>
 
-#include "launchd/ServiceRegistry.h"
-#include "vmac/UniqueFd.h"
-#include "vmac/VmacPaths.h"
+#include "platform/launchd/ServiceRegistry.h"
+#include "platform/vmac/FileDescriptor.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 
@@ -45,7 +45,7 @@ private:
     // overwrites a newer one.
     std::mutex reading_;
     std::atomic<int> status_;
-    UniqueFd stopEvent_;
+    FileDescriptor stopEvent_;
     std::jthread thread_;  // last: stopped first
 };
 

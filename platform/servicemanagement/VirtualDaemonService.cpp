@@ -1,9 +1,9 @@
-#include "servicemanagement/VirtualDaemonService.h"
+#include "platform/servicemanagement/VirtualDaemonService.h"
 
 #include <chrono>
 #include <nlohmann/json.hpp>
 
-#include "launchd/LaunchdClient.h"
+#include "platform/launchd/LaunchdClient.h"
 
 namespace lidora::vmac {
 

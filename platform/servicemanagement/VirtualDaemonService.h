@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/RunLoop.h"
-#include "servicemanagement/ServiceStatusWatch.h"
-#include "system/DaemonService.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/DaemonService.h"
+#include "core/ports/RunLoop.h"
+#include "platform/servicemanagement/ServiceStatusWatch.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,11 +1,11 @@
-#include "sparkle/Appcast.h"
+#include "platform/sparkle/Appcast.h"
 
 #include <expat.h>
 
 #include <memory>
 
-#include "prefs/XmlPlist.h"
-#include "sparkle/BundleVersion.h"
+#include "platform/prefs/XmlPlist.h"
+#include "platform/sparkle/BundleVersion.h"
 
 namespace lidora::vmac {
 

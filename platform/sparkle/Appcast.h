@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/Expected.h"
-#include "shell/SparkleUpdater.h"
+#include "core/ports/SparkleUpdater.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

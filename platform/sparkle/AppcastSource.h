@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "runtime/Cancellable.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Cancellable.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "sparkle/BundleVersion.h"
+#include "platform/sparkle/BundleVersion.h"
 
 #include <algorithm>
 #include <charconv>

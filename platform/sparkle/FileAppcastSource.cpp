@@ -1,4 +1,4 @@
-#include "sparkle/FileAppcastSource.h"
+#include "platform/sparkle/FileAppcastSource.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <map>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
-#include "sparkle/AppcastSource.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Logger.h"
+#include "platform/sparkle/AppcastSource.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
-#include "sparkle/HostBundle.h"
+#include "platform/sparkle/HostBundle.h"
 
-#include "bundle/PlistDocument.h"
-#include "prefs/AtomicFile.h"
+#include "platform/bundle/PlistDocument.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

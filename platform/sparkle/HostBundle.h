@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "bundle/BundleLocation.h"
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/bundle/BundleLocation.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
-#include "sparkle/SparkleUpdaterController.h"
+#include "platform/sparkle/SparkleUpdaterController.h"
 
-#include "sparkle/Appcast.h"
-#include "sparkle/BundleVersion.h"
+#include "platform/sparkle/Appcast.h"
+#include "platform/sparkle/BundleVersion.h"
 
 namespace lidora::vmac {
 

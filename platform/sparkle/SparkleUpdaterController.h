@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "prefs/UserDefaults.h"
-#include "runtime/Logger.h"
-#include "runtime/Observable.h"
-#include "runtime/RunLoop.h"
-#include "shell/SparkleUpdater.h"
-#include "sparkle/AppcastSource.h"
-#include "sparkle/UpdateDialog.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/SparkleUpdater.h"
+#include "core/ports/UserDefaults.h"
+#include "core/runtime/Logger.h"
+#include "core/runtime/Observable.h"
+#include "platform/sparkle/AppcastSource.h"
+#include "platform/sparkle/UpdateDialog.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
-#include "sparkle/SparkleUpdaterFactory.h"
+#include "platform/sparkle/SparkleUpdaterFactory.h"
 
-#include "sparkle/FileAppcastSource.h"
-#include "sparkle/HostBundle.h"
+#include "platform/sparkle/FileAppcastSource.h"
+#include "platform/sparkle/HostBundle.h"
 
 namespace lidora::vmac {
 

@@ -5,13 +5,13 @@
 #include <memory>
 #include <optional>
 
-#include "prefs/UserDefaults.h"
-#include "runtime/Logger.h"
-#include "runtime/RunLoop.h"
-#include "shell/SparkleUpdater.h"
-#include "sparkle/SparkleUpdaterController.h"
-#include "sparkle/UpdateDialog.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/SparkleUpdater.h"
+#include "core/ports/UserDefaults.h"
+#include "core/runtime/Logger.h"
+#include "platform/sparkle/SparkleUpdaterController.h"
+#include "platform/sparkle/UpdateDialog.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

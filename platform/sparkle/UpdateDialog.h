@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/SparkleUpdater.h"
+#include "core/ports/SparkleUpdater.h"
 
 namespace lidora::vmac {
 

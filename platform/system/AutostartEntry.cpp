@@ -1,9 +1,9 @@
-#include "system/AutostartEntry.h"
+#include "platform/system/AutostartEntry.h"
 
 #include <algorithm>
 #include <map>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,10 +1,10 @@
-#include "system/AutostartLoginItem.h"
+#include "platform/system/AutostartLoginItem.h"
 
 #include <unistd.h>
 
-#include "bundle/BundleLocation.h"
-#include "prefs/AtomicFile.h"
-#include "system/AutostartEntry.h"
+#include "platform/bundle/BundleLocation.h"
+#include "platform/system/AutostartEntry.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "system/LoginItem.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/LoginItem.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,9 +1,9 @@
-#include "system/HardwareModel.h"
+#include "platform/system/HardwareModel.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,9 +1,9 @@
-#include "system/LoginItemsOpenings.h"
+#include "platform/system/LoginItemsOpenings.h"
 
 #include <ctime>
 #include <nlohmann/json.hpp>
 
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

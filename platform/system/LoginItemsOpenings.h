@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "system/VirtualProcessEnvironment.h"
+#include "platform/system/VirtualProcessEnvironment.h"
 
-#include "bundle/PlistDocument.h"
-#include "prefs/AtomicFile.h"
-#include "vmac/VmacLayout.h"
+#include "platform/bundle/PlistDocument.h"
+#include "platform/vmac/AtomicFile.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "system/SystemInfo.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/SystemInfo.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
-#include "system/VirtualSystemControl.h"
+#include "platform/system/VirtualSystemControl.h"
 
 #include <algorithm>
 
-#include "system/HardwareModel.h"
+#include "platform/system/HardwareModel.h"
 
 namespace lidora::vmac {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "system/SystemInfo.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/SystemInfo.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

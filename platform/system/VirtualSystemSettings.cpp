@@ -1,11 +1,11 @@
-#include "system/VirtualSystemSettings.h"
+#include "platform/system/VirtualSystemSettings.h"
 
 #include <unistd.h>
 
 #include <memory>
 
-#include "log/UnifiedLogSink.h"
-#include "system/LoginItemsOpenings.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/system/LoginItemsOpenings.h"
 
 namespace lidora::vmac {
 

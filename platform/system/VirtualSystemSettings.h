@@ -1,8 +1,8 @@
 #pragma once
 
-#include "runtime/Logger.h"
-#include "system/DaemonService.h"
-#include "vmac/VmacPaths.h"
+#include "core/ports/DaemonService.h"
+#include "core/runtime/Logger.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

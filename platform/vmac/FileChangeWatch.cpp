@@ -1,4 +1,4 @@
-#include "vmac/FileChangeWatch.h"
+#include "platform/vmac/FileChangeWatch.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@ namespace lidora::vmac {
 Expected<std::unique_ptr<FileChangeWatch>, std::string> FileChangeWatch::create(RunLoop& loop,
                                                                                 const std::filesystem::path& file,
                                                                                 std::function<void()> changed) {
-    UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    FileDescriptor fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (!fd.valid()) {
         return unexpected(std::string("cannot watch files: ") + std::strerror(errno));
     }

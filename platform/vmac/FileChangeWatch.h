@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Expected.h"
-#include "runtime/RunLoop.h"
-#include "vmac/UniqueFd.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
@@ -20,7 +20,7 @@ public:
                                                                           const std::filesystem::path& file,
                                                                           std::function<void()> changed);
     // Use create().
-    FileChangeWatch(UniqueFd fd, std::string name, std::function<void()> changed)
+    FileChangeWatch(FileDescriptor fd, std::string name, std::function<void()> changed)
         : fd_(std::move(fd)), name_(std::move(name)), changed_(std::move(changed)) {}
     FileChangeWatch(const FileChangeWatch&) = delete;
     FileChangeWatch& operator=(const FileChangeWatch&) = delete;
@@ -28,7 +28,7 @@ public:
 private:
     void drain();
 
-    UniqueFd fd_;
+    FileDescriptor fd_;
     std::string name_;
     std::function<void()> changed_;
     Cancellable watch_;

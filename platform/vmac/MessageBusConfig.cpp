@@ -1,11 +1,11 @@
-#include "vmac/MessageBusConfig.h"
+#include "platform/vmac/MessageBusConfig.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 
-#include "prefs/AtomicFile.h"
-#include "prefs/XmlPlist.h"
+#include "platform/prefs/XmlPlist.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/Expected.h"
-#include "vmac/VmacPaths.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,12 +1,12 @@
-#include "vmac/SystemDaemons.h"
+#include "platform/vmac/SystemDaemons.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
-#include "prefs/AtomicFile.h"
-#include "prefs/XmlPlist.h"
+#include "platform/prefs/XmlPlist.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "vmac/VmacLayout.h"
+#include "platform/vmac/VmacLayout.h"
 
 #include <signal.h>
 
@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
-#include "displays/DisplayRecords.h"
-#include "vmac/MessageBusConfig.h"
-#include "vmac/SystemDaemons.h"
+#include "platform/displays/DisplayRecords.h"
+#include "platform/vmac/MessageBusConfig.h"
+#include "platform/vmac/SystemDaemons.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "vmac/VmacPaths.h"
+#include "platform/vmac/VmacPaths.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

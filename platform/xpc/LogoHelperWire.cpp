@@ -1,4 +1,4 @@
-#include "xpc/LogoHelperWire.h"
+#include "platform/xpc/LogoHelperWire.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "helper/LogoHelperProtocol.h"
-#include "xpc/XpcWire.h"
+#include "core/helper/LogoHelperProtocol.h"
+#include "platform/xpc/XpcWire.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "xpc/MachService.h"
+#include "platform/xpc/MachService.h"
 
 #include <string>
 

@@ -1,10 +1,10 @@
-#include "xpc/PeerRequirementCheck.h"
+#include "platform/xpc/PeerRequirementCheck.h"
 
 #include <map>
 #include <memory>
 
-#include "codesign/CodeRequirement.h"
-#include "codesign/SignatureStore.h"
+#include "platform/codesign/CodeRequirement.h"
+#include "platform/codesign/SignatureStore.h"
 
 namespace lidora::vmac {
 

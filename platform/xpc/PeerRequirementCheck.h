@@ -1,8 +1,8 @@
 #pragma once
 
-#include "runtime/Logger.h"
-#include "vmac/VmacPaths.h"
-#include "xpc/XpcServerConnection.h"
+#include "core/runtime/Logger.h"
+#include "platform/vmac/VmacPaths.h"
+#include "platform/xpc/XpcServerConnection.h"
 
 namespace lidora::vmac {
 

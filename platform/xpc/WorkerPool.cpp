@@ -1,4 +1,4 @@
-#include "xpc/WorkerPool.h"
+#include "platform/xpc/WorkerPool.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "xpc/XpcClientConnection.h"
+#include "platform/xpc/XpcClientConnection.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "xpc/MachService.h"
+#include "platform/xpc/MachService.h"
 
 namespace lidora::vmac {
 
@@ -19,14 +19,14 @@ constexpr std::uint64_t kCallTimeoutMicroseconds = 120'000'000;
 // Connects without blocking. Paths too long for sockaddr_un go through the
 // folder's descriptor.
 int connectUnix(const std::filesystem::path& path) {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid()) {
         return -errno;
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::string target = path.string();
-    UniqueFd folder;
+    FileDescriptor folder;
     if (target.size() >= sizeof address.sun_path) {
         folder.reset(::open(path.parent_path().c_str(), O_PATH | O_CLOEXEC));
         if (!folder.valid()) {

@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "runtime/RunLoop.h"
-#include "xpc/SdBusLoopAttachment.h"
-#include "xpc/SdBusPtr.h"
-#include "xpc/XpcConnection.h"
-#include "xpc/XpcWire.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/XpcConnection.h"
+#include "platform/sdbus/SdBusLoopAttachment.h"
+#include "platform/sdbus/SdBusPtr.h"
+#include "platform/xpc/XpcWire.h"
 
 namespace lidora::vmac {
 

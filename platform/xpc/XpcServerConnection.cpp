@@ -1,4 +1,4 @@
-#include "xpc/XpcServerConnection.h"
+#include "platform/xpc/XpcServerConnection.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "xpc/XpcWire.h"
+#include "platform/xpc/XpcWire.h"
 
 namespace lidora::vmac {
 
@@ -32,7 +32,7 @@ short pollEvents(int busEvents) {
 
 }  // namespace
 
-XpcServerConnection::XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, UniqueFd socket, ucred peer,
+XpcServerConnection::XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, FileDescriptor socket, ucred peer,
                                          PeerRequirementCheck check, XpcServerOptions options,
                                          std::function<void(XpcServerConnection*)> onFinished)
     : mainLoop_(mainLoop),

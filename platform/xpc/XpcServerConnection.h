@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "runtime/RunLoop.h"
-#include "xpc/SdBusPtr.h"
-#include "xpc/WorkerPool.h"
-#include "xpc/XpcConnection.h"
+#include "core/ports/RunLoop.h"
+#include "core/ports/XpcConnection.h"
+#include "platform/sdbus/SdBusPtr.h"
+#include "platform/xpc/WorkerPool.h"
 
 namespace lidora::vmac {
 
@@ -28,8 +28,9 @@ struct XpcServerOptions {
 // object's methods there, and reports invalidation on the main run loop.
 class XpcServerConnection final : public XpcConnection, public std::enable_shared_from_this<XpcServerConnection> {
 public:
-    XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, UniqueFd socket, ucred peer, PeerRequirementCheck check,
-                        XpcServerOptions options, std::function<void(XpcServerConnection*)> onFinished);
+    XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, FileDescriptor socket, ucred peer,
+                        PeerRequirementCheck check, XpcServerOptions options,
+                        std::function<void(XpcServerConnection*)> onFinished);
     ~XpcServerConnection() override;
 
     void setRemoteObjectInterface(XpcInterface /*interface*/) override {}
@@ -51,8 +52,8 @@ private:
 
     RunLoop& mainLoop_;
     WorkerPool& workers_;
-    UniqueFd socket_;
-    UniqueFd stopEvent_;
+    FileDescriptor socket_;
+    FileDescriptor stopEvent_;
     ucred peer_;
     PeerRequirementCheck check_;
     XpcServerOptions options_;

@@ -1,4 +1,4 @@
-#include "xpc/XpcServiceListener.h"
+#include "platform/xpc/XpcServiceListener.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -44,10 +44,10 @@ Expected<std::unique_ptr<XpcServiceListener>, std::string> XpcServiceListener::f
     }
     ::fcntl(chosen, F_SETFD, FD_CLOEXEC);
     ::fcntl(chosen, F_SETFL, ::fcntl(chosen, F_GETFL) | O_NONBLOCK);
-    return std::make_unique<XpcServiceListener>(loop, UniqueFd(chosen), std::move(check), options);
+    return std::make_unique<XpcServiceListener>(loop, FileDescriptor(chosen), std::move(check), options);
 }
 
-XpcServiceListener::XpcServiceListener(RunLoop& loop, UniqueFd socket, PeerRequirementCheck check,
+XpcServiceListener::XpcServiceListener(RunLoop& loop, FileDescriptor socket, PeerRequirementCheck check,
                                        XpcServerOptions options)
     : loop_(loop), socket_(std::move(socket)), check_(std::move(check)), options_(options) {}
 
@@ -67,7 +67,7 @@ void XpcServiceListener::resume() {
 
 void XpcServiceListener::acceptPending() {
     for (;;) {
-        UniqueFd client(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        FileDescriptor client(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!client.valid()) {
             return;  // EAGAIN, or a peer that vanished before we took it
         }

@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Expected.h"
-#include "runtime/RunLoop.h"
-#include "xpc/SdBusPtr.h"
-#include "xpc/XpcServerConnection.h"
+#include "core/ports/RunLoop.h"
+#include "core/runtime/Expected.h"
+#include "platform/sdbus/SdBusPtr.h"
+#include "platform/xpc/XpcServerConnection.h"
 
 namespace lidora::vmac {
 
@@ -21,7 +21,7 @@ public:
                                                                                      PeerRequirementCheck check,
                                                                                      XpcServerOptions options = {});
 
-    XpcServiceListener(RunLoop& loop, UniqueFd socket, PeerRequirementCheck check, XpcServerOptions options);
+    XpcServiceListener(RunLoop& loop, FileDescriptor socket, PeerRequirementCheck check, XpcServerOptions options);
     XpcServiceListener(const XpcServiceListener&) = delete;
     XpcServiceListener& operator=(const XpcServiceListener&) = delete;
     ~XpcServiceListener() override;
@@ -35,7 +35,7 @@ private:
     void acceptPending();
 
     RunLoop& loop_;
-    UniqueFd socket_;
+    FileDescriptor socket_;
     PeerRequirementCheck check_;
     XpcServerOptions options_;
     std::shared_ptr<XpcListenerDelegate> delegate_;

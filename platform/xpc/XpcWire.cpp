@@ -1,6 +1,6 @@
-#include "xpc/XpcWire.h"
+#include "platform/xpc/XpcWire.h"
 
-#include "xpc/LogoHelperWire.h"
+#include "platform/xpc/LogoHelperWire.h"
 
 namespace lidora::vmac {
 

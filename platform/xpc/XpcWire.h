@@ -3,9 +3,9 @@
 #include <functional>
 #include <memory>
 
-#include "runtime/Expected.h"
-#include "xpc/SdBusPtr.h"
-#include "xpc/XpcObject.h"
+#include "core/ports/XpcObject.h"
+#include "core/runtime/Expected.h"
+#include "platform/sdbus/SdBusPtr.h"
 
 namespace lidora::vmac {
 

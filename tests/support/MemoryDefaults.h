@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "prefs/UserDefaults.h"
+#include "core/ports/UserDefaults.h"
 
 namespace lidora::testing {
 

@@ -1,4 +1,4 @@
-#include "ProcessRunner.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "prefs/AtomicFile.h"
-#include "process/ChildProcess.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::testing {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Logger.h"
+#include "core/runtime/Logger.h"
 
 namespace lidora::testing {
 

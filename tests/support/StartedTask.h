@@ -4,7 +4,7 @@
 #include <exception>
 #include <utility>
 
-#include "runtime/Task.h"
+#include "core/runtime/Task.h"
 
 namespace lidora::testing {
 

@@ -1,4 +1,4 @@
-#include "VirtualMac.h"
+#include "tests/support/VirtualMac.h"
 
 #include <unistd.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::testing {
 

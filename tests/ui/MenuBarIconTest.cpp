@@ -2,9 +2,9 @@
 
 #include <QImage>
 
-#include "MenuBarIcon.h"
-#include "QtTestApp.h"
-#include "SymbolCatalog.h"
+#include "app/MenuBarIcon.h"
+#include "app/SymbolCatalog.h"
+#include "tests/ui/QtTestApp.h"
 
 namespace lidora::testing {
 namespace {

@@ -5,9 +5,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "ModuleSlider.h"
-#include "PanelWindow.h"
-#include "QtTestApp.h"
+#include "app/ModuleSlider.h"
+#include "app/PanelWindow.h"
+#include "tests/ui/QtTestApp.h"
 
 namespace lidora::testing {
 namespace {
@@ -115,7 +115,7 @@ TEST(PanelWindow, SliderCarriesLevelAndItsText) {
 
 #include <QAccessible>
 
-#include "ModuleSliderAccessibility.h"
+#include "app/ModuleSliderAccessibility.h"
 
 namespace lidora::testing {
 namespace {

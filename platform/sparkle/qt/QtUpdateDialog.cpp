@@ -1,4 +1,4 @@
-#include "sparkle/qt/QtUpdateDialog.h"
+#include "platform/sparkle/qt/QtUpdateDialog.h"
 
 #include <QMessageBox>
 #include <QPushButton>

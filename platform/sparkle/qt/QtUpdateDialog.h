@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <functional>
 
-#include "sparkle/UpdateDialog.h"
+#include "platform/sparkle/UpdateDialog.h"
 
 class QMessageBox;
 

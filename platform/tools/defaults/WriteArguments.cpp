@@ -1,11 +1,11 @@
-#include "WriteArguments.h"
+#include "platform/tools/defaults/WriteArguments.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "prefs/ParseSupport.h"
-#include "prefs/PlistText.h"
-#include "prefs/XmlPlist.h"
+#include "platform/prefs/ParseSupport.h"
+#include "platform/prefs/PlistText.h"
+#include "platform/prefs/XmlPlist.h"
 
 namespace lidora::defaults {
 

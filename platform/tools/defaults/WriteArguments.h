@@ -5,8 +5,8 @@
 #include <string_view>
 #include <variant>
 
-#include "prefs/PreferenceValue.h"
-#include "runtime/Expected.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora::defaults {
 

@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
-#include "WriteArguments.h"
-#include "prefs/PlistText.h"
-#include "prefs/PreferenceStore.h"
-#include "vmac/VmacPaths.h"
+#include "platform/prefs/PlistText.h"
+#include "platform/prefs/PreferenceStore.h"
+#include "platform/tools/defaults/WriteArguments.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace {
 

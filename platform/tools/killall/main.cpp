@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "process/Killall.h"
-#include "process/ProcProcessTable.h"
-#include "process/VmacMembership.h"
+#include "platform/process/Killall.h"
+#include "platform/process/ProcProcessTable.h"
+#include "platform/process/VmacMembership.h"
 
 int main(int argc, char** argv) {
     using namespace lidora::vmac;

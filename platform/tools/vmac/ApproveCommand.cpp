@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
-#include "Command.h"
-#include "launchd/LaunchJob.h"
-#include "launchd/LaunchdClient.h"
-#include "launchd/ServiceRegistry.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/launchd/LaunchdClient.h"
+#include "platform/launchd/ServiceRegistry.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

@@ -13,17 +13,17 @@
 #include <string>
 #include <thread>
 
-#include "Command.h"
-#include "DetachedProcess.h"
-#include "OpenAtLogin.h"
-#include "launchd/LaunchdClient.h"
-#include "prefs/AtomicFile.h"
-#include "process/ProcProcessTable.h"
-#include "process/ProcessSweep.h"
-#include "process/VmacMembership.h"
-#include "runloop/PollRunLoop.h"
-#include "runtime/Spawn.h"
-#include "vmac/VmacLayout.h"
+#include "core/runtime/Spawn.h"
+#include "platform/launchd/LaunchdClient.h"
+#include "platform/process/ProcProcessTable.h"
+#include "platform/process/ProcessSweep.h"
+#include "platform/process/VmacMembership.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/DetachedProcess.h"
+#include "platform/tools/vmac/OpenAtLogin.h"
+#include "platform/vmac/AtomicFile.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

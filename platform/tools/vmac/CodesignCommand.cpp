@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "Command.h"
-#include "codesign/SignatureDatabase.h"
-#include "codesign/SignatureStore.h"
+#include "platform/codesign/SignatureDatabase.h"
+#include "platform/codesign/SignatureStore.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vmac/VmacPaths.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "CommandBus.h"
+#include "platform/tools/vmac/CommandBus.h"
 
 namespace lidora::vmac {
 

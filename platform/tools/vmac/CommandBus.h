@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "bus/VmacBus.h"
-#include "runloop/PollRunLoop.h"
+#include "platform/bus/VmacBus.h"
+#include "platform/runloop/PollRunLoop.h"
 
 namespace lidora::vmac {
 

@@ -2,9 +2,9 @@
 // reload each.
 #include <cstdio>
 
-#include "Command.h"
-#include "bus/ControlReloadRecord.h"
-#include "system/ControlCenter.h"
+#include "core/ports/ControlCenter.h"
+#include "platform/bus/ControlReloadRecord.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Command.h"
-#include "vmac/VmacLayout.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

@@ -1,13 +1,13 @@
-#include "DetachedProcess.h"
+#include "platform/tools/vmac/DetachedProcess.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
 
-#include "prefs/AtomicFile.h"
-#include "process/ChildProcess.h"
-#include "process/VmacMembership.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/process/VmacMembership.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

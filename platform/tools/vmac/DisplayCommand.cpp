@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "Command.h"
-#include "displays/DisplayRecords.h"
+#include "platform/displays/DisplayRecords.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

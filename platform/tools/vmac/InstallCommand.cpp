@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "Command.h"
-#include "bundle/BundleLocation.h"
-#include "bundle/EmbeddedInfoPlist.h"
-#include "bundle/PlistDocument.h"
-#include "codesign/SignatureStore.h"
-#include "prefs/AtomicFile.h"
+#include "platform/bundle/BundleLocation.h"
+#include "platform/bundle/EmbeddedInfoPlist.h"
+#include "platform/bundle/PlistDocument.h"
+#include "platform/codesign/SignatureStore.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

@@ -2,9 +2,9 @@
 // registered combination to the application that holds it.
 #include <cstdio>
 
-#include "Command.h"
-#include "CommandBus.h"
-#include "bus/BusHotKeyEventManager.h"
+#include "platform/bus/BusHotKeyEventManager.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/CommandBus.h"
 
 namespace lidora::vmac {
 

@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "Command.h"
-#include "launchd/JobRegistry.h"
-#include "launchd/LaunchJob.h"
-#include "launchd/LaunchdClient.h"
+#include "platform/launchd/JobRegistry.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/launchd/LaunchdClient.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

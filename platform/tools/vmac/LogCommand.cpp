@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "Command.h"
-#include "log/LogQuery.h"
-#include "log/UnifiedLogSink.h"
+#include "platform/log/LogQuery.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

@@ -1,9 +1,9 @@
 // vmac loginitems: the daemons apps registered, and whether each may run.
 #include <cstdio>
 
-#include "Command.h"
-#include "launchd/LaunchJob.h"
-#include "launchd/ServiceRegistry.h"
+#include "platform/launchd/LaunchJob.h"
+#include "platform/launchd/ServiceRegistry.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

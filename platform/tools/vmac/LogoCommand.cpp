@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "Command.h"
-#include "LogoText.h"
-#include "corebrightness/LogoState.h"
+#include "platform/corebrightness/LogoState.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/LogoText.h"
 
 namespace lidora::vmac {
 

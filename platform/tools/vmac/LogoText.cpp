@@ -1,4 +1,4 @@
-#include "LogoText.h"
+#include "platform/tools/vmac/LogoText.h"
 
 #include <cstdio>
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "brightness/BrightnessTables.h"
-#include "corebrightness/LogoState.h"
+#include "core/brightness/BrightnessTables.h"
+#include "platform/corebrightness/LogoState.h"
 
 namespace lidora::vmac {
 

@@ -1,8 +1,8 @@
 // vmac model: the virtual Mac's model identifier, as sysctl hw.model gives it.
 #include <cstdio>
 
-#include "Command.h"
-#include "system/HardwareModel.h"
+#include "platform/system/HardwareModel.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

@@ -1,9 +1,9 @@
 // vmac notify post NAME: posts a Darwin notification, as notify_post does.
 #include <cstdio>
 
-#include "Command.h"
-#include "CommandBus.h"
-#include "bus/BusDarwinNotificationCenter.h"
+#include "platform/bus/BusDarwinNotificationCenter.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/CommandBus.h"
 
 namespace lidora::vmac {
 

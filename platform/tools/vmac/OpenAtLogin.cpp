@@ -1,4 +1,4 @@
-#include "OpenAtLogin.h"
+#include "platform/tools/vmac/OpenAtLogin.h"
 
 #include <unistd.h>
 
@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "Command.h"
-#include "bundle/BundleLocation.h"
-#include "process/ChildProcess.h"
-#include "system/AutostartEntry.h"
-#include "vmac/VmacLayout.h"
+#include "platform/bundle/BundleLocation.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/system/AutostartEntry.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

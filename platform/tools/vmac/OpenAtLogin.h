@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vmac/VmacPaths.h"
+#include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 

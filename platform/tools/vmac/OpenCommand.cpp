@@ -5,11 +5,11 @@
 
 #include <cstdio>
 
-#include "Command.h"
-#include "CommandBus.h"
-#include "DetachedProcess.h"
-#include "bus/BusWorkspace.h"
-#include "system/VirtualProcessEnvironment.h"
+#include "platform/bus/BusWorkspace.h"
+#include "platform/system/VirtualProcessEnvironment.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/CommandBus.h"
+#include "platform/tools/vmac/DetachedProcess.h"
 
 namespace lidora::vmac {
 

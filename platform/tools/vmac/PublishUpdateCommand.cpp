@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "Command.h"
-#include "prefs/AtomicFile.h"
-#include "sparkle/Appcast.h"
-#include "sparkle/BundleVersion.h"
-#include "sparkle/FileAppcastSource.h"
-#include "sparkle/HostBundle.h"
+#include "platform/sparkle/Appcast.h"
+#include "platform/sparkle/BundleVersion.h"
+#include "platform/sparkle/FileAppcastSource.h"
+#include "platform/sparkle/HostBundle.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 

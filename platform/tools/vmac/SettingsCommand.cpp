@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "Command.h"
-#include "system/LoginItemsOpenings.h"
+#include "platform/system/LoginItemsOpenings.h"
+#include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
 

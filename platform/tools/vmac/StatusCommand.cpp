@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "Command.h"
-#include "log/UnifiedLogStore.h"
-#include "vmac/VmacLayout.h"
+#include "platform/log/UnifiedLogStore.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

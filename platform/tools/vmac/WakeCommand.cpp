@@ -1,9 +1,9 @@
 // vmac wake: the Mac wakes from sleep; apps hear NSWorkspaceDidWakeNotification.
 #include <cstdio>
 
-#include "Command.h"
-#include "CommandBus.h"
-#include "bus/BusWorkspace.h"
+#include "platform/bus/BusWorkspace.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/CommandBus.h"
 
 namespace lidora::vmac {
 

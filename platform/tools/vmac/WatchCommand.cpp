@@ -9,12 +9,12 @@
 #include <optional>
 #include <string>
 
-#include "Command.h"
-#include "LogoText.h"
-#include "corebrightness/LogoState.h"
-#include "launchd/SignalSource.h"
-#include "runloop/PollRunLoop.h"
-#include "vmac/FileChangeWatch.h"
+#include "platform/corebrightness/LogoState.h"
+#include "platform/launchd/SignalSource.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/LogoText.h"
+#include "platform/vmac/FileChangeWatch.h"
 
 namespace lidora::vmac {
 

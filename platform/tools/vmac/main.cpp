@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Command.h"
-#include "vmac/VmacLayout.h"
+#include "platform/tools/vmac/Command.h"
+#include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 

@@ -4,7 +4,7 @@
 
 #include <regex>
 
-#include "VirtualMac.h"
+#include "tests/support/VirtualMac.h"
 
 namespace lidora::testing {
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "brightness/CoreBrightnessBackend.h"
-#include "displays/VirtualDisplayList.h"
-#include "frameworks/CoreBrightnessLoader.h"
-#include "runloop/PollRunLoop.h"
+#include "core/brightness/CoreBrightnessBackend.h"
+#include "platform/displays/VirtualDisplayList.h"
+#include "platform/frameworks/CoreBrightnessLoader.h"
+#include "platform/runloop/PollRunLoop.h"
 
 using namespace lidora;
 using namespace lidora::vmac;

@@ -7,13 +7,13 @@
 #include <string>
 #include <thread>
 
-#include "TempDir.h"
-#include "VirtualMac.h"
-#include "brightness/CoreBrightnessBackend.h"
-#include "corebrightness/LogoTables.h"
-#include "displays/VirtualDisplayList.h"
-#include "frameworks/CoreBrightnessLoader.h"
-#include "runloop/PollRunLoop.h"
+#include "core/brightness/CoreBrightnessBackend.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/displays/VirtualDisplayList.h"
+#include "platform/frameworks/CoreBrightnessLoader.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VirtualMac.h"
 
 using namespace std::chrono_literals;
 

@@ -15,12 +15,12 @@
 #include <fstream>
 #include <string>
 
-#include "bus/ApplicationInstance.h"
-#include "bus/BusDarwinNotificationCenter.h"
-#include "bus/BusHotKeyEventManager.h"
-#include "bus/BusWorkspace.h"
-#include "runloop/PollRunLoop.h"
-#include "system/VirtualProcessEnvironment.h"
+#include "platform/bus/ApplicationInstance.h"
+#include "platform/bus/BusDarwinNotificationCenter.h"
+#include "platform/bus/BusHotKeyEventManager.h"
+#include "platform/bus/BusWorkspace.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/system/VirtualProcessEnvironment.h"
 
 using namespace lidora;
 using namespace lidora::vmac;

@@ -10,14 +10,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "VirtualMac.h"
-#include "bus/BusControlCenter.h"
-#include "bus/BusDarwinNotificationCenter.h"
-#include "bus/BusHotKeyEventManager.h"
-#include "bus/BusProtocol.h"
-#include "bus/BusWorkspace.h"
-#include "runloop/PollRunLoop.h"
-#include "vmac/MessageBusConfig.h"
+#include "platform/bus/BusControlCenter.h"
+#include "platform/bus/BusDarwinNotificationCenter.h"
+#include "platform/bus/BusHotKeyEventManager.h"
+#include "platform/bus/BusProtocol.h"
+#include "platform/bus/BusWorkspace.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/vmac/MessageBusConfig.h"
+#include "tests/support/VirtualMac.h"
 
 namespace lidora::testing {
 namespace {

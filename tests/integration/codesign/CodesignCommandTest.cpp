@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;

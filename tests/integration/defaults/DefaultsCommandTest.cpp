@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;

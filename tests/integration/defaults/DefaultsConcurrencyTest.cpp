@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
-#include "prefs/PreferenceStore.h"
+#include "platform/prefs/PreferenceStore.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "VirtualMac.h"
-#include "log/UnifiedLogStore.h"
+#include "platform/log/UnifiedLogStore.h"
+#include "tests/support/VirtualMac.h"
 
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <string>
 
-#include "light/HelperClient.h"
-#include "runloop/PollRunLoop.h"
-#include "runtime/Spawn.h"
-#include "vmac/VmacPaths.h"
-#include "xpc/MachService.h"
-#include "xpc/XpcClientConnection.h"
+#include "core/light/HelperClient.h"
+#include "core/runtime/Spawn.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/vmac/VmacPaths.h"
+#include "platform/xpc/MachService.h"
+#include "platform/xpc/XpcClientConnection.h"
 
 using namespace lidora;
 using namespace lidora::vmac;

@@ -12,8 +12,8 @@
 #include <sstream>
 #include <thread>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;

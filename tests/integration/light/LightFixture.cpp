@@ -1,6 +1,6 @@
-#include "LightFixture.h"
+#include "tests/integration/light/LightFixture.h"
 
-#include "xpc/MachService.h"
+#include "platform/xpc/MachService.h"
 
 namespace lidora::testing {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "VirtualMac.h"
+#include "tests/support/VirtualMac.h"
 
 namespace lidora::testing {
 

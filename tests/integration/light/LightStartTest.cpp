@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "LightFixture.h"
+#include "tests/integration/light/LightFixture.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

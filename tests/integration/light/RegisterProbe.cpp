@@ -10,19 +10,19 @@
 #include <cstdio>
 #include <string>
 
-#include "light/DaemonRegistration.h"
-#include "light/HelperClient.h"
-#include "light/InstallLocation.h"
-#include "light/LightController.h"
-#include "log/UnifiedLogSink.h"
-#include "runloop/PollRunLoop.h"
-#include "runtime/Spawn.h"
-#include "servicemanagement/VirtualDaemonService.h"
-#include "system/VirtualProcessEnvironment.h"
-#include "system/VirtualSystemControl.h"
-#include "system/VirtualSystemSettings.h"
-#include "xpc/MachService.h"
-#include "xpc/XpcClientConnection.h"
+#include "core/light/DaemonRegistration.h"
+#include "core/light/HelperClient.h"
+#include "core/light/InstallLocation.h"
+#include "core/light/LightController.h"
+#include "core/runtime/Spawn.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/servicemanagement/VirtualDaemonService.h"
+#include "platform/system/VirtualProcessEnvironment.h"
+#include "platform/system/VirtualSystemControl.h"
+#include "platform/system/VirtualSystemSettings.h"
+#include "platform/xpc/MachService.h"
+#include "platform/xpc/XpcClientConnection.h"
 
 using namespace lidora;
 using namespace lidora::vmac;

@@ -3,9 +3,9 @@
 
 #include <fstream>
 
-#include "LightFixture.h"
-#include "runloop/PollRunLoop.h"
-#include "servicemanagement/VirtualDaemonService.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/servicemanagement/VirtualDaemonService.h"
+#include "tests/integration/light/LightFixture.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;

@@ -5,13 +5,13 @@
 
 #include <fstream>
 
-#include "../../unit/sparkle/SparkleFakes.h"
-#include "RecordingLogSink.h"
-#include "VirtualMac.h"
-#include "runloop/PollRunLoop.h"
-#include "sparkle/Appcast.h"
-#include "sparkle/SparkleUpdaterFactory.h"
-#include "system/AutostartLoginItem.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "platform/sparkle/Appcast.h"
+#include "platform/sparkle/SparkleUpdaterFactory.h"
+#include "platform/system/AutostartLoginItem.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/VirtualMac.h"
+#include "tests/unit/sparkle/SparkleFakes.h"
 
 namespace lidora::testing {
 namespace {

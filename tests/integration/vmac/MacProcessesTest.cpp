@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "VirtualMac.h"
-#include "process/ChildProcess.h"
-#include "process/ProcProcessTable.h"
-#include "process/VmacMembership.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/process/ProcProcessTable.h"
+#include "platform/process/VmacMembership.h"
+#include "tests/support/VirtualMac.h"
 
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;

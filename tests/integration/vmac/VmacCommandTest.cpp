@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <optional>
 
-#include "sparkle/qt/QtUpdateDialog.h"
+#include "platform/sparkle/qt/QtUpdateDialog.h"
 
 namespace lidora::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "MemoryDefaults.h"
-#include "brightness/CoreBrightnessBackend.h"
+#include "core/brightness/CoreBrightnessBackend.h"
+#include "tests/support/MemoryDefaults.h"
 
 namespace lidora::testing {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "brightness/BrightnessTables.h"
+#include "core/brightness/BrightnessTables.h"
 
 namespace lidora {
 namespace {

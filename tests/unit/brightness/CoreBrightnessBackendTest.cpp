@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "BrightnessFakes.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/unit/brightness/BrightnessFakes.h"
 
 using namespace std::chrono_literals;
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <tuple>
 
-#include "BrightnessFakes.h"
-#include "RecordingLogSink.h"
-#include "brightness/LogoBrightnessController.h"
+#include "core/brightness/LogoBrightnessController.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/unit/brightness/BrightnessFakes.h"
 
 namespace lidora {
 namespace {

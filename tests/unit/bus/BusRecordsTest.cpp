@@ -5,11 +5,11 @@
 #include <fstream>
 #include <set>
 
-#include "TempDir.h"
-#include "bus/BusNames.h"
-#include "bus/ControlReloadRecord.h"
-#include "bus/HotKeyRecord.h"
-#include "vmac/MessageBusConfig.h"
+#include "platform/bus/BusNames.h"
+#include "platform/bus/ControlReloadRecord.h"
+#include "platform/bus/HotKeyRecord.h"
+#include "platform/vmac/MessageBusConfig.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

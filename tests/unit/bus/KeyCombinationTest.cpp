@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "bus/KeyCombination.h"
-#include "system/HotKeyEvents.h"
+#include "core/ports/HotKeyEvents.h"
+#include "platform/bus/KeyCombination.h"
 
 namespace lidora::vmac {
 namespace {

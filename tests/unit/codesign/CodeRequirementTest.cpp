@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "codesign/CodeRequirement.h"
+#include "platform/codesign/CodeRequirement.h"
 
 using ::testing::HasSubstr;
 

@@ -10,11 +10,11 @@
 #include <random>
 #include <tuple>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
-#include "bundle/ElfSection.h"
-#include "bundle/EmbeddedInfoPlist.h"
-#include "bundle/PlistDocument.h"
+#include "platform/bundle/ElfSection.h"
+#include "platform/bundle/EmbeddedInfoPlist.h"
+#include "platform/bundle/PlistDocument.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 

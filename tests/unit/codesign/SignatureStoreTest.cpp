@@ -12,9 +12,9 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "TempDir.h"
-#include "codesign/Sha256.h"
-#include "codesign/SignatureStore.h"
+#include "platform/codesign/Sha256.h"
+#include "platform/codesign/SignatureStore.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 

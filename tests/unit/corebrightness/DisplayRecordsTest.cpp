@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
-#include "displays/DisplayRecords.h"
-#include "displays/VirtualDisplayList.h"
+#include "platform/displays/DisplayRecords.h"
+#include "platform/displays/VirtualDisplayList.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

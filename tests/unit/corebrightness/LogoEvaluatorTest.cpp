@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "RecordingLogSink.h"
-#include "TempDir.h"
-#include "corebrightness/LogoEvaluator.h"
-#include "corebrightness/LogoTables.h"
-#include "displays/DisplayRecords.h"
-#include "runloop/PollRunLoop.h"
+#include "platform/corebrightness/LogoEvaluator.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/displays/DisplayRecords.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 

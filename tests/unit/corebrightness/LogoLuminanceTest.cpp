@@ -3,8 +3,8 @@
 #include <tuple>
 #include <vector>
 
-#include "corebrightness/LogoLuminance.h"
-#include "corebrightness/LogoTables.h"
+#include "platform/corebrightness/LogoLuminance.h"
+#include "platform/corebrightness/LogoTables.h"
 
 namespace lidora::vmac {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "RecordingLogSink.h"
-#include "TempDir.h"
-#include "corebrightness/LogoPropertyService.h"
-#include "corebrightness/LogoTables.h"
-#include "prefs/PreferenceJson.h"
+#include "platform/corebrightness/LogoPropertyService.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/prefs/PreferenceJson.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

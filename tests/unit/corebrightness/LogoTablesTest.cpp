@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "corebrightness/LogoTables.h"
-#include "corebrightness/PropertyWire.h"
-#include "prefs/PreferenceJson.h"
+#include "platform/corebrightness/LogoTables.h"
+#include "platform/corebrightness/PropertyWire.h"
+#include "platform/prefs/PreferenceJson.h"
 
 namespace lidora::vmac {
 namespace {

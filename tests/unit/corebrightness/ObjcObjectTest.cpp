@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "objc/ObjcObject.h"
+#include "platform/objc/ObjcObject.h"
 
 namespace lidora::vmac {
 namespace {

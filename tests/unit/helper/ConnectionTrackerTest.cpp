@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "helper/ConnectionTracker.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/helper/ConnectionTracker.h"
+#include "core/runtime/VirtualRunLoop.h"
 
 using namespace std::chrono_literals;
 

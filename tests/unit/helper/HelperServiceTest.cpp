@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 
-#include "RecordingLogSink.h"
-#include "helper/HelperService.h"
+#include "core/helper/HelperService.h"
+#include "tests/support/RecordingLogSink.h"
 
 using ::testing::ElementsAre;
 

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "RecordingLogSink.h"
-#include "helper/ListenerDelegate.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/helper/ListenerDelegate.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/support/RecordingLogSink.h"
 
 using namespace std::chrono_literals;
 

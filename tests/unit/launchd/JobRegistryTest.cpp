@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "TempDir.h"
-#include "launchd/JobRegistry.h"
+#include "platform/launchd/JobRegistry.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "RecordingLogSink.h"
-#include "TempDir.h"
-#include "launchd/Job.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "platform/launchd/Job.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
 

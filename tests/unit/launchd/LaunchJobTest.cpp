@@ -3,9 +3,9 @@
 
 #include <fstream>
 
-#include "TempDir.h"
-#include "bundle/PlistDocument.h"
-#include "launchd/LaunchJob.h"
+#include "platform/bundle/PlistDocument.h"
+#include "platform/launchd/LaunchJob.h"
+#include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
 

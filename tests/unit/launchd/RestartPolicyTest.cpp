@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "launchd/RestartPolicy.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "platform/launchd/RestartPolicy.h"
 
 using namespace std::chrono_literals;
 

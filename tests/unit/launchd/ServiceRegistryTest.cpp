@@ -2,10 +2,10 @@
 
 #include <fstream>
 
-#include "TempDir.h"
-#include "launchd/ServiceRegistry.h"
-#include "launchd/ServiceTrust.h"
-#include "system/DaemonService.h"
+#include "core/ports/DaemonService.h"
+#include "platform/launchd/ServiceRegistry.h"
+#include "platform/launchd/ServiceTrust.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

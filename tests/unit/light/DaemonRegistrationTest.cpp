@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "StartedTask.h"
-#include "light/DaemonRegistration.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/light/DaemonRegistration.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/support/StartedTask.h"
 
 namespace lidora {
 namespace {

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "StartedTask.h"
-#include "helper/LogoHelperProtocol.h"
-#include "light/LightService.h"
-#include "xpc/XpcConnection.h"
+#include "core/helper/LogoHelperProtocol.h"
+#include "core/light/LightService.h"
+#include "core/ports/XpcConnection.h"
+#include "tests/support/StartedTask.h"
 
 namespace lidora::testing {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "light/HardwareSupport.h"
+#include "core/light/HardwareSupport.h"
 
 namespace lidora {
 namespace {

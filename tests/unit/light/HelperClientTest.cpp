@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FakeHelperConnection.h"
-#include "light/HelperClient.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/light/HelperClient.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/unit/light/FakeHelperConnection.h"
 
 using namespace std::chrono_literals;
 

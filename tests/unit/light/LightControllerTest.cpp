@@ -1,13 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "FakeHelperConnection.h"
-#include "LightFakes.h"
-#include "RecordingLogSink.h"
-#include "light/HelperClient.h"
-#include "light/InstallLocation.h"
-#include "light/LightController.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/light/HelperClient.h"
+#include "core/light/InstallLocation.h"
+#include "core/light/LightController.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/unit/light/FakeHelperConnection.h"
+#include "tests/unit/light/LightFakes.h"
 
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;

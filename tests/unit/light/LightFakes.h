@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "light/HelperRegistering.h"
-#include "light/LightService.h"
-#include "runtime/Completion.h"
-#include "system/SystemInfo.h"
+#include "core/light/HelperRegistering.h"
+#include "core/light/LightService.h"
+#include "core/ports/SystemInfo.h"
+#include "core/runtime/Completion.h"
 
 namespace lidora::testing {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "log/LogQuery.h"
+#include "platform/log/LogQuery.h"
 
 namespace lidora::vmac {
 namespace {

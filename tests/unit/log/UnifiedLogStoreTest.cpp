@@ -4,9 +4,9 @@
 #include <thread>
 #include <vector>
 
-#include "TempDir.h"
-#include "log/UnifiedLogSink.h"
-#include "log/UnifiedLogStore.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/log/UnifiedLogStore.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

@@ -5,9 +5,9 @@
 #include <functional>
 #include <optional>
 
-#include "PrintValue.h"
-#include "TempDir.h"
-#include "prefs/FileUserDefaults.h"
+#include "platform/prefs/FileUserDefaults.h"
+#include "tests/support/TempDir.h"
+#include "tests/unit/prefs/PrintValue.h"
 
 using ::testing::HasSubstr;
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "PrintValue.h"
-#include "prefs/PlistText.h"
+#include "platform/prefs/PlistText.h"
+#include "tests/unit/prefs/PrintValue.h"
 
 using ::testing::HasSubstr;
 

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "PrintValue.h"
-#include "TempDir.h"
-#include "prefs/PreferenceStore.h"
+#include "platform/prefs/PreferenceStore.h"
+#include "tests/support/TempDir.h"
+#include "tests/unit/prefs/PrintValue.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "prefs/PlistText.h"
-#include "prefs/PreferenceValue.h"
+#include "core/prefs/PreferenceValue.h"
+#include "platform/prefs/PlistText.h"
 
 namespace lidora {
 

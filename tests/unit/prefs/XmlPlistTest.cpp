@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "PrintValue.h"
-#include "prefs/XmlPlist.h"
+#include "platform/prefs/XmlPlist.h"
+#include "tests/unit/prefs/PrintValue.h"
 
 using ::testing::HasSubstr;
 

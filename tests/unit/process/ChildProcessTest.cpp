@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "ProcessRunner.h"
-#include "TempDir.h"
-#include "prefs/AtomicFile.h"
-#include "process/ChildProcess.h"
-#include "process/SystemToolRunner.h"
+#include "platform/process/ChildProcess.h"
+#include "platform/process/SystemToolRunner.h"
+#include "platform/vmac/AtomicFile.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "process/ProcessTable.h"
+#include "platform/process/ProcessTable.h"
 
 namespace lidora::vmac::testing {
 

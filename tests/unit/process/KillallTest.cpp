@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "FakeProcessTable.h"
-#include "process/Killall.h"
+#include "platform/process/Killall.h"
+#include "tests/unit/process/FakeProcessTable.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "FakeProcessTable.h"
-#include "StartedTask.h"
-#include "process/ProcessSweep.h"
-#include "process/VmacMembership.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "platform/process/ProcessSweep.h"
+#include "platform/process/VmacMembership.h"
+#include "tests/support/StartedTask.h"
+#include "tests/unit/process/FakeProcessTable.h"
 
 namespace lidora::vmac {
 namespace {

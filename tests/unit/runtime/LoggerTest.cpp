@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "RecordingLogSink.h"
-#include "runtime/Logger.h"
+#include "core/runtime/Logger.h"
+#include "tests/support/RecordingLogSink.h"
 
 namespace lidora {
 namespace {

@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "runtime/Expected.h"
-#include "runtime/Observable.h"
+#include "core/runtime/Expected.h"
+#include "core/runtime/Observable.h"
 
 namespace lidora {
 namespace {

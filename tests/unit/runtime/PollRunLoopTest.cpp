@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "runloop/PollRunLoop.h"
+#include "platform/runloop/PollRunLoop.h"
 
 using namespace std::chrono_literals;
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "StartedTask.h"
-#include "runtime/Completion.h"
-#include "runtime/Sleep.h"
-#include "runtime/Spawn.h"
-#include "runtime/Task.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/Completion.h"
+#include "core/runtime/Sleep.h"
+#include "core/runtime/Spawn.h"
+#include "core/runtime/Task.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/support/StartedTask.h"
 
 using namespace std::chrono_literals;
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/VirtualRunLoop.h"
+#include "core/runtime/VirtualRunLoop.h"
 
 using namespace std::chrono_literals;
 

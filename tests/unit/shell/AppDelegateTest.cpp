@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "../brightness/BrightnessFakes.h"
-#include "../light/LightFakes.h"
-#include "ShellFakes.h"
-#include "effects/KeepsLogoDark.h"
-#include "runtime/Spawn.h"
-#include "runtime/VirtualRunLoop.h"
+#include "core/effects/KeepsLogoDark.h"
+#include "core/runtime/Spawn.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "tests/unit/brightness/BrightnessFakes.h"
+#include "tests/unit/light/LightFakes.h"
+#include "tests/unit/shell/ShellFakes.h"
 
 namespace lidora::testing {
 namespace {
@@ -280,7 +280,7 @@ TEST_F(AppDelegateTest, ApprovalGivenLaterIsNoticedWithoutTheUserReopeningThePan
 }  // namespace
 }  // namespace lidora::testing
 
-#include "shell/PanelPresenter.h"
+#include "core/shell/PanelPresenter.h"
 
 namespace lidora::testing {
 namespace {

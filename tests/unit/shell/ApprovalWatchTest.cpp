@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "../light/LightFakes.h"
-#include "runtime/VirtualRunLoop.h"
-#include "shell/ApprovalWatch.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "core/shell/ApprovalWatch.h"
+#include "tests/unit/light/LightFakes.h"
 
 namespace lidora::testing {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "ShellFakes.h"
-#include "runtime/VirtualRunLoop.h"
-#include "shell/BrightnessApplication.h"
-#include "shell/HotKey.h"
-#include "shell/Updater.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "core/shell/BrightnessApplication.h"
+#include "core/shell/HotKey.h"
+#include "core/shell/Updater.h"
+#include "tests/unit/shell/ShellFakes.h"
 
 namespace lidora::testing {
 namespace {

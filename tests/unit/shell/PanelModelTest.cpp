@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "shell/MenuBarIconModel.h"
-#include "shell/PanelModel.h"
+#include "core/shell/MenuBarIconModel.h"
+#include "core/shell/PanelModel.h"
 
 namespace lidora::testing {
 namespace {

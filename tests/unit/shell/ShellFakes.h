@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/AppDelegate.h"
+#include "core/shell/AppDelegate.h"
 
 namespace lidora::testing {
 

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "sparkle/Appcast.h"
-#include "sparkle/BundleVersion.h"
+#include "platform/sparkle/Appcast.h"
+#include "platform/sparkle/BundleVersion.h"
 
 namespace lidora::testing {
 namespace {

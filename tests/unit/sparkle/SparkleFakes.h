@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "MemoryDefaults.h"
-#include "shell/SparkleUpdater.h"
-#include "sparkle/AppcastSource.h"
-#include "sparkle/UpdateDialog.h"
+#include "core/ports/SparkleUpdater.h"
+#include "platform/sparkle/AppcastSource.h"
+#include "platform/sparkle/UpdateDialog.h"
+#include "tests/support/MemoryDefaults.h"
 
 namespace lidora::testing {
 

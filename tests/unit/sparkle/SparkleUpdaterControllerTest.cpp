@@ -1,11 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "RecordingLogSink.h"
-#include "SparkleFakes.h"
-#include "runtime/VirtualRunLoop.h"
-#include "sparkle/Appcast.h"
-#include "sparkle/SparkleUpdaterController.h"
+#include "core/runtime/VirtualRunLoop.h"
+#include "platform/sparkle/Appcast.h"
+#include "platform/sparkle/SparkleUpdaterController.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/unit/sparkle/SparkleFakes.h"
 
 namespace lidora::testing {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <fstream>
 
-#include "TempDir.h"
-#include "system/AutostartEntry.h"
-#include "system/AutostartLoginItem.h"
+#include "platform/system/AutostartEntry.h"
+#include "platform/system/AutostartLoginItem.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::testing {
 namespace {

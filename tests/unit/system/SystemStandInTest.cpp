@@ -3,12 +3,12 @@
 #include <array>
 #include <fstream>
 
-#include "TempDir.h"
-#include "light/HardwareSupport.h"
-#include "system/HardwareModel.h"
-#include "system/LoginItemsOpenings.h"
-#include "system/VirtualProcessEnvironment.h"
-#include "system/VirtualSystemControl.h"
+#include "core/light/HardwareSupport.h"
+#include "platform/system/HardwareModel.h"
+#include "platform/system/LoginItemsOpenings.h"
+#include "platform/system/VirtualProcessEnvironment.h"
+#include "platform/system/VirtualSystemControl.h"
+#include "tests/support/TempDir.h"
 
 namespace lidora::vmac {
 namespace {

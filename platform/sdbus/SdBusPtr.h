@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "vmac/UniqueFd.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 

@@ -1,4 +1,4 @@
-#include "prefs/UserDefaults.h"
+#include "core/ports/UserDefaults.h"
 
 namespace lidora {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "prefs/PreferenceValue.h"
+#include "core/prefs/PreferenceValue.h"
 
 namespace lidora {
 

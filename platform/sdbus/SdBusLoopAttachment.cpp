@@ -1,4 +1,4 @@
-#include "xpc/SdBusLoopAttachment.h"
+#include "platform/sdbus/SdBusLoopAttachment.h"
 
 #include <poll.h>
 #include <time.h>

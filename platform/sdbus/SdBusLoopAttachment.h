@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "runtime/RunLoop.h"
-#include "xpc/SdBusPtr.h"
+#include "core/ports/RunLoop.h"
+#include "platform/sdbus/SdBusPtr.h"
 
 namespace lidora::vmac {
 

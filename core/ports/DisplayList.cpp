@@ -1,4 +1,4 @@
-#include "brightness/DisplayList.h"
+#include "core/ports/DisplayList.h"
 
 namespace lidora {
 

@@ -8,35 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
 // "<what> <path>: <errno text>" for the current errno.
 std::string systemError(std::string_view what, const std::filesystem::path& path);
-
-// An open file descriptor, closed when destroyed. Move-only.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    ~FileDescriptor();
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool valid() const { return fd_ >= 0; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 // An exclusive advisory lock on a lock file, held until destroyed. The lock
 // file stays in place: removing it would let two writers lock different files.

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "light/HelperRegistering.h"
-#include "runtime/Expected.h"
+#include "core/light/HelperRegistering.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora {
 

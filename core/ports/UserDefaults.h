@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "prefs/PreferenceValue.h"
-#include "runtime/Cancellable.h"
-#include "runtime/Expected.h"
+#include "core/prefs/PreferenceValue.h"
+#include "core/runtime/Cancellable.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string_view>
 
-#include "runtime/Cancellable.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "runtime/Cancellable.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

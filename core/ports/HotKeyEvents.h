@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "runtime/Expected.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Cancellable.h"
+#include "core/runtime/Cancellable.h"
 
 namespace lidora {
 

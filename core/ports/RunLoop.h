@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "runtime/Cancellable.h"
-#include "runtime/Clock.h"
+#include "core/runtime/Cancellable.h"
+#include "core/runtime/Clock.h"
 
 namespace lidora {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "xpc/XpcObject.h"
+#include "core/ports/XpcObject.h"
 
 namespace lidora {
 

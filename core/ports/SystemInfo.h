@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "prefs/PreferenceValue.h"
+#include "core/prefs/PreferenceValue.h"
 
 namespace lidora {
 

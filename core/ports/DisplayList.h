@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "brightness/DisplayServices.h"
-#include "runtime/Expected.h"
+#include "core/ports/DisplayServices.h"
+#include "core/runtime/Expected.h"
 
 namespace lidora {
 

@@ -1,4 +1,4 @@
-#include "prefs/AtomicFile.h"
+#include "platform/vmac/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -46,22 +46,6 @@ void flushDirectory(const std::filesystem::path& directory) {
 std::string systemError(std::string_view what, const std::filesystem::path& path) {
     const int error = errno;
     return std::string(what) + " " + path.string() + ": " + std::generic_category().message(error);
-}
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
 }
 
 Expected<FileLock, std::string> FileLock::acquire(const std::filesystem::path& lockFile) {

@@ -1,1 +1,0 @@
-// Compiles a precompiled header that other targets reuse.
