@@ -5,60 +5,53 @@
 #include <algorithm>
 #include <chrono>
 
+#include "core/runtime/Registry.h"
+
 namespace lidora::app {
 
-class QtRunLoop::Watches final : public CancelTarget {
-public:
-    struct Entry {
-        std::shared_ptr<std::function<void(unsigned)>> ready;
-        std::unique_ptr<QSocketNotifier> read;
-        std::unique_ptr<QSocketNotifier> write;
-    };
+namespace {
 
-    Cancellable add(const std::shared_ptr<Watches>& self, int fd, unsigned events,
-                    std::function<void(unsigned)> ready) {
-        const std::uint64_t id = nextId_++;
-        Entry entry{std::make_shared<std::function<void(unsigned)>>(std::move(ready)), nullptr, nullptr};
-        auto notify = [weak = std::weak_ptr<Watches>(self), id](unsigned event) {
-            if (auto watches = weak.lock()) {
-                const auto found = watches->entries_.find(id);
-                if (found != watches->entries_.end()) {
-                    const auto ready = found->second.ready;
-                    (*ready)(event);
-                }
+// One descriptor watch; the notifiers go with it.
+class SocketWatch {
+public:
+    SocketWatch(int fd, unsigned events, std::function<void(unsigned)> ready)
+        : ready_(std::make_shared<std::function<void(unsigned)>>(std::move(ready))) {
+        // Weakly: a watch cancelled by an earlier callback is not called.
+        auto notify = [weak = std::weak_ptr(ready_)](unsigned event) {
+            if (const auto ready = weak.lock()) {
+                (*ready)(event);
             }
         };
         if ((events & FdEvent::Readable) != 0 || events == 0) {
-            entry.read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-            QObject::connect(entry.read.get(), &QSocketNotifier::activated, [notify] { notify(FdEvent::Readable); });
+            read_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+            QObject::connect(read_.get(), &QSocketNotifier::activated, [notify] { notify(FdEvent::Readable); });
         }
         if ((events & FdEvent::Writable) != 0) {
-            entry.write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-            QObject::connect(entry.write.get(), &QSocketNotifier::activated, [notify] { notify(FdEvent::Writable); });
+            write_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+            QObject::connect(write_.get(), &QSocketNotifier::activated, [notify] { notify(FdEvent::Writable); });
         }
-        entries_.emplace(id, std::move(entry));
-        return Cancellable(self, id);
     }
-
-    void cancel(std::uint64_t id) override {
-        const auto found = entries_.find(id);
-        if (found == entries_.end()) {
-            return;
-        }
+    SocketWatch(const SocketWatch&) = delete;
+    SocketWatch& operator=(const SocketWatch&) = delete;
+    ~SocketWatch() {
         // The notifier may be the one whose signal is running now.
-        for (auto* notifier : {found->second.read.release(), found->second.write.release()}) {
+        for (auto* notifier : {read_.release(), write_.release()}) {
             if (notifier != nullptr) {
                 notifier->setEnabled(false);
                 notifier->deleteLater();
             }
         }
-        entries_.erase(found);
     }
 
 private:
-    std::map<std::uint64_t, Entry> entries_;
-    std::uint64_t nextId_ = 1;
+    std::shared_ptr<std::function<void(unsigned)>> ready_;
+    std::unique_ptr<QSocketNotifier> read_;
+    std::unique_ptr<QSocketNotifier> write_;
 };
+
+}  // namespace
+
+class QtRunLoop::Watches final : public Registry<SocketWatch> {};
 
 QtRunLoop::QtRunLoop() : watches_(std::make_shared<Watches>()) {
     timer_.setSingleShot(true);
@@ -86,7 +79,7 @@ Cancellable QtRunLoop::scheduleRepeating(Duration interval, std::function<void()
 }
 
 Cancellable QtRunLoop::watch(int fd, unsigned events, std::function<void(unsigned)> ready) {
-    return watches_->add(watches_, fd, events, std::move(ready));
+    return watches_->add(fd, events, std::move(ready));
 }
 
 void QtRunLoop::runDueTimers() {

@@ -34,7 +34,6 @@
 #include "platform/system/VirtualProcessEnvironment.h"
 #include "platform/system/VirtualSystemControl.h"
 #include "platform/system/VirtualSystemSettings.h"
-#include "platform/vmac/FileChangeWatch.h"
 #include "platform/vmac/FileDescriptor.h"
 #include "platform/xpc/MachService.h"
 #include "platform/xpc/XpcClientConnection.h"
@@ -102,10 +101,9 @@ int main(int argc, char** argv) {
 
     // Other processes change preferences too (the extension, Shortcuts,
     // defaults); the delegate and the views follow them as they follow ours.
-    std::vector<std::unique_ptr<FileChangeWatch>> preferenceWatches;
+    std::vector<Cancellable> preferenceWatches;
     for (const auto domain : {kBundleIdentifier, kAppGroupSuite}) {
-        auto watch = FileChangeWatch::create(loop, defaults.folder() / (std::string(domain) + ".json"),
-                                             [&defaults] { defaults.announceChange(); });
+        auto watch = defaults.followWritesOf(loop, domain);
         if (watch) {
             preferenceWatches.push_back(std::move(watch).value());
         } else {

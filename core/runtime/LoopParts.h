@@ -3,43 +3,36 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 
-#include "core/runtime/Cancellable.h"
+#include "core/runtime/Registry.h"
 
 namespace lidora {
 
 // Descriptor watches of a run loop, keyed by registration.
-class WatchRegistry final : public CancelTarget, public std::enable_shared_from_this<WatchRegistry> {
+class WatchRegistry {
 public:
     struct Watch {
         int fd;
         unsigned events;
-        std::shared_ptr<std::function<void(unsigned)>> ready;
+        std::function<void(unsigned)> ready;
     };
 
     Cancellable add(int fd, unsigned events, std::function<void(unsigned)> ready) {
-        const std::uint64_t id = nextId_++;
-        entries_.emplace(id, Watch{fd, events, std::make_shared<std::function<void(unsigned)>>(std::move(ready))});
-        return Cancellable(weak_from_this(), id);
+        return watches_.add(Watch{fd, events, std::move(ready)});
     }
-    void cancel(std::uint64_t id) override { entries_.erase(id); }
 
-    [[nodiscard]] const std::map<std::uint64_t, Watch>& entries() const { return entries_; }
+    [[nodiscard]] Registry<Watch>::Snapshot entries() const { return watches_.snapshot(); }
     // Calls the watch unless an earlier callback cancelled it.
     void notify(std::uint64_t id, unsigned events) const {
-        const auto found = entries_.find(id);
-        if (found != entries_.end()) {
-            const auto ready = found->second.ready;
-            (*ready)(events);
+        if (const auto watch = watches_.find(id)) {
+            watch->ready(events);
         }
     }
 
 private:
-    std::map<std::uint64_t, Watch> entries_;
-    std::uint64_t nextId_ = 1;
+    Registry<Watch> watches_;
 };
 
 // Work posted to a run loop from any thread, run in order.

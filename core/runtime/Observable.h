@@ -1,11 +1,8 @@
 #pragma once
 
 #include <functional>
-#include <map>
-#include <memory>
-#include <vector>
 
-#include "core/runtime/Cancellable.h"
+#include "core/runtime/CallbackList.h"
 
 namespace lidora {
 
@@ -28,32 +25,17 @@ public:
             return false;
         }
         value_ = std::move(value);
+        // A copy: subscribers may set the value again while being told.
         const T snapshot = value_;
-        std::vector<std::pair<std::uint64_t, std::shared_ptr<Callback>>> current(subscribers_->entries.begin(),
-                                                                                 subscribers_->entries.end());
-        for (const auto& [id, callback] : current) {
-            if (subscribers_->entries.count(id) != 0) {
-                (*callback)(snapshot);
-            }
-        }
+        subscribers_.call(snapshot);
         return true;
     }
 
-    [[nodiscard]] Subscription subscribe(Callback callback) {
-        const std::uint64_t id = subscribers_->nextId++;
-        subscribers_->entries.emplace(id, std::make_shared<Callback>(std::move(callback)));
-        return Subscription(subscribers_, id);
-    }
+    [[nodiscard]] Subscription subscribe(Callback callback) { return subscribers_.add(std::move(callback)); }
 
 private:
-    struct Subscribers final : CancelTarget {
-        void cancel(std::uint64_t id) override { entries.erase(id); }
-        std::map<std::uint64_t, std::shared_ptr<Callback>> entries;
-        std::uint64_t nextId = 1;
-    };
-
     T value_;
-    std::shared_ptr<Subscribers> subscribers_ = std::make_shared<Subscribers>();
+    CallbackList<void(const T&)> subscribers_;
 };
 
 }  // namespace lidora

@@ -24,18 +24,18 @@ Cancellable VirtualRunLoop::scheduleRepeating(Duration interval, std::function<v
 }
 
 Cancellable VirtualRunLoop::watch(int fd, unsigned events, std::function<void(unsigned)> ready) {
-    return watches_->add(fd, events, std::move(ready));
+    return watches_.add(fd, events, std::move(ready));
 }
 
 bool VirtualRunLoop::signal(int fd, unsigned events) {
     std::vector<std::uint64_t> matching;
-    for (const auto& [id, w] : watches_->entries()) {
-        if (w.fd == fd && (events & (w.events | FdEvent::Error | FdEvent::HangUp)) != 0) {
+    for (const auto& [id, w] : watches_.entries()) {
+        if (w->fd == fd && (events & (w->events | FdEvent::Error | FdEvent::HangUp)) != 0) {
             matching.push_back(id);
         }
     }
     for (const auto id : matching) {
-        watches_->notify(id, events);
+        watches_.notify(id, events);
     }
     runUntilIdle();
     return !matching.empty();

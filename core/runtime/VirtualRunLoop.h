@@ -36,7 +36,7 @@ public:
 private:
     TimePoint now_;
     std::shared_ptr<TimerQueue> timers_ = std::make_shared<TimerQueue>();
-    std::shared_ptr<WatchRegistry> watches_ = std::make_shared<WatchRegistry>();
+    WatchRegistry watches_;
     PostQueue posted_;
 };
 

@@ -9,9 +9,9 @@ namespace lidora::vmac {
 
 namespace {
 
-class Prolog {
+class Prolog : private TextCursor {
 public:
-    explicit Prolog(std::string_view text) : text_(text) {}
+    explicit Prolog(std::string_view text) : TextCursor(text) {}
 
     // Offsets of what lies between <plist …> and </plist>.
     Expected<std::pair<std::size_t, std::size_t>, std::string> locateBody() {
@@ -23,7 +23,7 @@ public:
                 return error("the XML declaration is not closed");
             }
         }
-        if (!skipMisc()) {
+        if (!skipXmlMisc()) {
             return error("a comment is not closed");
         }
         if (startsWith("<!DOCTYPE")) {
@@ -34,7 +34,7 @@ public:
             }
             pos_ = end + 1;
         }
-        if (!skipMisc()) {
+        if (!skipXmlMisc()) {
             return error("a comment is not closed");
         }
         if (!startsWith("<plist") || pos_ + 6 >= text_.size() ||
@@ -52,45 +52,16 @@ public:
             return error("</plist> is missing");
         }
         pos_ = close + 8;
-        if (!skipMisc() || pos_ != text_.size()) {
+        if (!skipXmlMisc() || pos_ != text_.size()) {
             return error("unexpected text after </plist>");
         }
         return std::make_pair(body, close);
     }
 
 private:
-    [[nodiscard]] bool startsWith(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
-
-    bool skipPast(std::string_view end) {
-        const auto found = text_.find(end, pos_);
-        if (found == std::string_view::npos) {
-            return false;
-        }
-        pos_ = found + end.size();
-        return true;
-    }
-
-    // White space and comments; false when a comment does not end.
-    bool skipMisc() {
-        for (;;) {
-            while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_])) != 0) {
-                ++pos_;
-            }
-            if (!startsWith("<!--")) {
-                return true;
-            }
-            if (!skipPast("-->")) {
-                return false;
-            }
-        }
-    }
-
     Unexpected<std::string> error(std::string_view message) const {
         return unexpected(positionedError(text_, pos_, message));
     }
-
-    std::string_view text_;
-    std::size_t pos_ = 0;
 };
 
 }  // namespace

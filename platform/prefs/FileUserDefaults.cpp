@@ -1,57 +1,15 @@
 #include "platform/prefs/FileUserDefaults.h"
 
 #include <cstdint>
-#include <map>
 #include <mutex>
-#include <vector>
 
 namespace lidora::vmac {
-
-class FileUserDefaults::Observers final : public CancelTarget {
-public:
-    Subscription add(std::function<void()> callback, const std::shared_ptr<Observers>& self) {
-        const std::lock_guard lock(mutex_);
-        const std::uint64_t id = nextId_++;
-        entries_.emplace(id, std::make_shared<std::function<void()>>(std::move(callback)));
-        return Subscription(self, id);
-    }
-
-    void cancel(std::uint64_t id) override {
-        const std::lock_guard lock(mutex_);
-        entries_.erase(id);
-    }
-
-    // Works on a snapshot so callbacks may subscribe or unsubscribe; one
-    // cancelled meanwhile is skipped.
-    void notify() {
-        std::vector<std::pair<std::uint64_t, std::shared_ptr<std::function<void()>>>> snapshot;
-        {
-            const std::lock_guard lock(mutex_);
-            snapshot.assign(entries_.begin(), entries_.end());
-        }
-        for (const auto& [id, callback] : snapshot) {
-            bool stillThere = false;
-            {
-                const std::lock_guard lock(mutex_);
-                stillThere = entries_.count(id) != 0;
-            }
-            if (stillThere) {
-                (*callback)();
-            }
-        }
-    }
-
-private:
-    std::mutex mutex_;
-    std::map<std::uint64_t, std::shared_ptr<std::function<void()>>> entries_;
-    std::uint64_t nextId_ = 1;
-};
 
 namespace {
 
 class DomainDefaults final : public UserDefaults {
 public:
-    DomainDefaults(Expected<PreferenceDomain, std::string> domain, std::shared_ptr<PreferencesFolderWatch> watch,
+    DomainDefaults(Expected<PreferenceDomain, std::string> domain, std::shared_ptr<FolderWatch> watch,
                    std::function<void()> changed)
         : domain_(std::move(domain)),
           fileName_(domain_ ? domain_->file().filename().string() : std::string()),
@@ -109,7 +67,7 @@ public:
 private:
     Expected<PreferenceDomain, std::string> domain_;
     std::string fileName_;
-    std::shared_ptr<PreferencesFolderWatch> watch_;
+    std::shared_ptr<FolderWatch> watch_;
     std::function<void()> changed_;
     mutable std::mutex mutex_;
     mutable std::optional<PreferenceDictionary> cached_;
@@ -123,7 +81,7 @@ FileUserDefaults::FileUserDefaults(PreferencesDirectory directory, std::string b
       bundleIdentifier_(std::move(bundleIdentifier)),
       warn_(std::move(warn)),
       observers_(std::make_shared<Observers>()),
-      watch_(std::make_shared<PreferencesFolderWatch>(directory_.path())),
+      watch_(std::make_shared<FolderWatch>(directory_.path())),
       standard_(std::make_shared<DomainDefaults>(PreferenceDomain::open(directory_, bundleIdentifier_, warn_), watch_,
                                                  notifier())) {}
 
@@ -133,7 +91,7 @@ FileUserDefaults::FileUserDefaults(const VmacPaths& paths, std::string bundleIde
 FileUserDefaults::~FileUserDefaults() = default;
 
 void FileUserDefaults::announceChange() const {
-    observers_->notify();
+    observers_->call();
 }
 
 std::shared_ptr<UserDefaults> FileUserDefaults::standard() {
@@ -161,13 +119,21 @@ std::function<void()> FileUserDefaults::notifier() const {
     // Weakly: domains handed out may outlive the provider and its observers.
     return [observers = std::weak_ptr<Observers>(observers_)] {
         if (auto alive = observers.lock()) {
-            alive->notify();
+            alive->call();
         }
     };
 }
 
+Expected<Cancellable, std::string> FileUserDefaults::followWritesOf(RunLoop& loop, std::string_view domain) {
+    return watch_->follow(loop, std::string(domain) + ".json", [observers = std::weak_ptr<Observers>(observers_)] {
+        if (auto alive = observers.lock()) {
+            alive->call();
+        }
+    });
+}
+
 Subscription FileUserDefaults::observeChanges(std::function<void()> changed) {
-    return observers_->add(std::move(changed), observers_);
+    return observers_->add(std::move(changed));
 }
 
 }  // namespace lidora::vmac

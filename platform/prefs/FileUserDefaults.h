@@ -1,13 +1,15 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "core/ports/UserDefaults.h"
+#include "core/runtime/CallbackList.h"
 #include "platform/prefs/PreferenceStore.h"
 #include "platform/prefs/PreferencesDirectory.h"
-#include "platform/prefs/PreferencesFolderWatch.h"
+#include "platform/vmac/FolderWatch.h"
 #include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
@@ -35,11 +37,15 @@ public:
     // Tells the observers about a change another process made to a domain
     // file (the caller watches the files it cares about).
     void announceChange() const;
+    // Announces every change to the domain's file, ours or another
+    // process's, on `loop`; through the same watch that keeps reads fresh.
+    [[nodiscard]] Expected<Cancellable, std::string> followWritesOf(RunLoop& loop, std::string_view domain);
     // Where the domain files lie: DOMAIN.json.
     [[nodiscard]] const std::filesystem::path& folder() const { return directory_.path(); }
 
 private:
-    class Observers;
+    // Told from whichever thread wrote.
+    using Observers = CallbackList<void(), std::mutex>;
 
     [[nodiscard]] std::function<void()> notifier() const;
 
@@ -47,7 +53,7 @@ private:
     std::string bundleIdentifier_;
     WarningHandler warn_;
     std::shared_ptr<Observers> observers_;
-    std::shared_ptr<PreferencesFolderWatch> watch_;
+    std::shared_ptr<FolderWatch> watch_;
     std::shared_ptr<UserDefaults> standard_;
 };
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -29,6 +31,74 @@ inline std::string positionedError(std::string_view text, std::size_t offset, st
     }
     return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + std::string(message);
 }
+
+// The reading position in a text and the first error met there: what every
+// reader of the property list formats starts from. Readers keep their own
+// grammar and advance pos_ themselves.
+class TextCursor {
+public:
+    explicit TextCursor(std::string_view text) : text_(text) {}
+
+    [[nodiscard]] bool atEnd() const { return pos_ >= text_.size(); }
+    [[nodiscard]] char peek() const { return atEnd() ? '\0' : text_[pos_]; }
+    [[nodiscard]] bool startsWith(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
+    [[nodiscard]] bool failed() const { return error_.has_value(); }
+    [[nodiscard]] const std::string& error() const { return *error_; }
+
+    // Only the first error counts: it is where the text went wrong.
+    void fail(std::string_view message) { failAt(pos_, message); }
+    void failAt(std::size_t offset, std::string_view message) {
+        if (!error_) {
+            error_ = positionedError(text_, offset, message);
+        }
+    }
+
+    // Fails, at `offset`, when a container at `depth` would nest too deep.
+    bool tooDeep(int depth, std::size_t offset) {
+        if (depth < kMaxPlistDepth) {
+            return false;
+        }
+        failAt(offset, "nested deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+        return true;
+    }
+
+    // Moves past the next `end`; false, staying put, when there is none.
+    bool skipPast(std::string_view end) {
+        const auto found = text_.find(end, pos_);
+        if (found == std::string_view::npos) {
+            return false;
+        }
+        pos_ = found + end.size();
+        return true;
+    }
+
+    void skipWhitespace() {
+        while (!atEnd() && std::isspace(static_cast<unsigned char>(text_[pos_])) != 0) {
+            ++pos_;
+        }
+    }
+
+    // White space and XML comments; false, at the comment, when one does
+    // not end.
+    bool skipXmlMisc() {
+        for (;;) {
+            skipWhitespace();
+            if (!startsWith("<!--")) {
+                return true;
+            }
+            if (!skipPast("-->")) {
+                return false;
+            }
+        }
+    }
+
+protected:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+
+private:
+    std::optional<std::string> error_;
+};
 
 // False for code points that have no UTF-8 form (surrogates, beyond U+10FFFF, NUL).
 inline bool appendUtf8(std::string& out, char32_t c) {

@@ -92,14 +92,14 @@ void appendNested(std::string& out, const PreferenceValue& value, int level) {
     }
 }
 
-class OldStyleParser {
+class OldStyleParser : private TextCursor {
 public:
-    explicit OldStyleParser(std::string_view text) : text_(text) {}
+    explicit OldStyleParser(std::string_view text) : TextCursor(text) {}
 
     Expected<PreferenceValue, std::string> parseDocument() {
         skipSpace();
         if (failed()) {
-            return unexpected(*error_);
+            return unexpected(error());
         }
         if (atEnd()) {
             return unexpected(positionedError(text_, pos_, "no value in the text"));
@@ -110,22 +110,12 @@ public:
             fail("unexpected text after the value");
         }
         if (failed()) {
-            return unexpected(*error_);
+            return unexpected(error());
         }
         return value;
     }
 
 private:
-    [[nodiscard]] bool atEnd() const { return pos_ >= text_.size(); }
-    [[nodiscard]] bool failed() const { return error_.has_value(); }
-    [[nodiscard]] char peek() const { return atEnd() ? '\0' : text_[pos_]; }
-
-    void fail(std::string_view message) {
-        if (!error_) {
-            error_ = positionedError(text_, pos_, message);
-        }
-    }
-
     void skipSpace() {
         while (!atEnd()) {
             if (std::isspace(static_cast<unsigned char>(peek()))) {
@@ -155,8 +145,7 @@ private:
     PreferenceValue parseValue(int depth) {
         const char c = peek();
         if (c == '(' || c == '{') {
-            if (depth >= kMaxPlistDepth) {
-                fail("nested deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+            if (tooDeep(depth, pos_)) {
                 return {};
             }
             return c == '(' ? parseArray(depth + 1) : parseDictionary(depth + 1);
@@ -297,10 +286,6 @@ private:
                 out += c;  // \" \' \\ and anything else stand for themselves
         }
     }
-
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    std::optional<std::string> error_;
 };
 
 }  // namespace

@@ -16,9 +16,9 @@ struct Tag {
     bool empty = false;  // <name/>
 };
 
-class XmlParser {
+class XmlParser : private TextCursor {
 public:
-    explicit XmlParser(std::string_view text) : text_(text) {}
+    explicit XmlParser(std::string_view text) : TextCursor(text) {}
 
     Expected<PreferenceValue, std::string> parseDocument() {
         skipSpace();
@@ -31,37 +31,15 @@ public:
             fail("unexpected text after the element");
         }
         if (failed()) {
-            return unexpected(*error_);
+            return unexpected(error());
         }
         return value;
     }
 
 private:
-    [[nodiscard]] bool atEnd() const { return pos_ >= text_.size(); }
-    [[nodiscard]] bool failed() const { return error_.has_value(); }
-    [[nodiscard]] bool startsWith(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
-
-    void fail(std::string_view message) { failAt(pos_, message); }
-    void failAt(std::size_t offset, std::string_view message) {
-        if (!error_) {
-            error_ = positionedError(text_, offset, message);
-        }
-    }
-
     void skipSpace() {
-        while (!atEnd() && !failed()) {
-            if (std::isspace(static_cast<unsigned char>(text_[pos_]))) {
-                ++pos_;
-            } else if (startsWith("<!--")) {
-                const auto end = text_.find("-->", pos_ + 4);
-                if (end == std::string_view::npos) {
-                    fail("comment is not closed");
-                    return;
-                }
-                pos_ = end + 3;
-            } else {
-                return;
-            }
+        if (!failed() && !skipXmlMisc()) {
+            fail("comment is not closed");
         }
     }
 
@@ -75,9 +53,7 @@ private:
         while (!atEnd() && std::isalpha(static_cast<unsigned char>(text_[pos_]))) {
             tag.name += text_[pos_++];
         }
-        while (!atEnd() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
-            ++pos_;
-        }
+        skipWhitespace();
         if (startsWith("/>")) {
             tag.empty = true;
             pos_ += 2;
@@ -97,9 +73,7 @@ private:
             return;
         }
         pos_ += expected.size();
-        while (!atEnd() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
-            ++pos_;
-        }
+        skipWhitespace();
         if (!startsWith(">")) {
             fail("expected " + expected + ">");
             return;
@@ -115,8 +89,7 @@ private:
         }
         const std::string& name = tag->name;
         if (name == "array" || name == "dict") {
-            if (depth >= kMaxPlistDepth) {
-                failAt(start, "nested deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+            if (tooDeep(depth, start)) {
                 return {};
             }
             if (tag->empty) {
@@ -268,10 +241,6 @@ private:
         closingTag("dict");
         return entries;
     }
-
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    std::optional<std::string> error_;
 };
 
 }  // namespace

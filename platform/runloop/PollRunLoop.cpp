@@ -46,7 +46,7 @@ Cancellable PollRunLoop::scheduleRepeating(Duration interval, std::function<void
 }
 
 Cancellable PollRunLoop::watch(int fd, unsigned events, std::function<void(unsigned)> ready) {
-    return watches_->add(fd, events, std::move(ready));
+    return watches_.add(fd, events, std::move(ready));
 }
 
 void PollRunLoop::stop() {
@@ -81,15 +81,15 @@ void PollRunLoop::iterate(TimePoint deadline) {
     std::vector<pollfd> fds;
     std::vector<std::uint64_t> ids;
     fds.push_back(pollfd{wakeFd_, POLLIN, 0});
-    for (const auto& [id, w] : watches_->entries()) {
+    for (const auto& [id, w] : watches_.entries()) {
         short events = 0;
-        if ((w.events & FdEvent::Readable) != 0U) {
+        if ((w->events & FdEvent::Readable) != 0U) {
             events |= POLLIN;
         }
-        if ((w.events & FdEvent::Writable) != 0U) {
+        if ((w->events & FdEvent::Writable) != 0U) {
             events |= POLLOUT;
         }
-        fds.push_back(pollfd{w.fd, events, 0});
+        fds.push_back(pollfd{w->fd, events, 0});
         ids.push_back(id);
     }
 
@@ -135,7 +135,7 @@ void PollRunLoop::iterate(TimePoint deadline) {
             bits |= FdEvent::HangUp;
         }
         // Skipped when an earlier callback of this pass cancelled it.
-        watches_->notify(ids[i - 1], bits);
+        watches_.notify(ids[i - 1], bits);
     }
 }
 

@@ -37,7 +37,7 @@ private:
     void wake();
 
     std::shared_ptr<TimerQueue> timers_ = std::make_shared<TimerQueue>();
-    std::shared_ptr<WatchRegistry> watches_ = std::make_shared<WatchRegistry>();
+    WatchRegistry watches_;
     int wakeFd_ = -1;
     PostQueue posted_;
     std::atomic<bool> stopRequested_{false};

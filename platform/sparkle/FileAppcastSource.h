@@ -8,11 +8,12 @@
 #include "core/ports/RunLoop.h"
 #include "core/runtime/Logger.h"
 #include "platform/sparkle/AppcastSource.h"
+#include "platform/vmac/FolderWatch.h"
 #include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
 
-// A feed in a local file, watched with inotify on its folder, so that a feed
+// A feed in a local file, watched on its folder, so that a feed
 // replaced by rename is noticed as well as one written in place.
 class FileAppcastSource final : public AppcastSource {
 public:
@@ -28,13 +29,11 @@ public:
     [[nodiscard]] Cancellable watchChanges(std::function<void()> changed) override;
     [[nodiscard]] std::string address() const override { return file_.string(); }
 
-    class Watch;
-
 private:
     RunLoop& loop_;
     std::filesystem::path file_;
     Logger logger_;
-    std::shared_ptr<CancelTarget> watches_;
+    std::unique_ptr<FolderWatch> folder_;
 };
 
 }  // namespace lidora::vmac

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/runtime/VirtualRunLoop.h"
 #include "platform/prefs/FileUserDefaults.h"
 #include "tests/support/TempDir.h"
 #include "tests/unit/prefs/PrintValue.h"
@@ -122,6 +123,42 @@ TEST_F(FileUserDefaultsTest, ObserversHearEverySuccessfulChangeAndMayUnsubscribe
     ASSERT_TRUE(defaults.standard()->set("a", 3));
     EXPECT_EQ(changes, 3);
     EXPECT_EQ(selfCalls, 1);
+}
+
+// Followers hear through the same watch that keeps reads fresh; a read
+// drains it here, as the loop would when the watch turns readable.
+TEST_F(FileUserDefaultsTest, FollowersHearOtherWritersOfTheirDomainOnly) {
+    VirtualRunLoop loop;
+    int heard = 0;
+    auto observing = defaults.observeChanges([&] { ++heard; });
+    auto following = defaults.followWritesOf(loop, kBundle);
+    ASSERT_TRUE(following) << following.error();
+    FileUserDefaults other(directory(), kBundle);
+    struct Write {
+        const char* what;
+        std::function<void()> write;
+        int calls;
+    };
+    const std::vector<Write> writes{
+        {"the folder appears with the first write", [&] { ASSERT_TRUE(other.standard()->set("a", 1)); }, 1},
+        {"another writer changes the domain", [&] { ASSERT_TRUE(other.standard()->set("a", 2)); }, 1},
+        {"another domain changes", [&] { ASSERT_TRUE(other.suite("group.shared")->set("b", 1)); }, 0},
+        {"the domain is removed",
+         [&] { ASSERT_TRUE(std::filesystem::remove(directory().path() / (std::string(kBundle) + ".json"))); }, 1},
+    };
+    for (const auto& each : writes) {
+        heard = 0;
+        each.write();
+        (void)defaults.standard()->object("x");
+        loop.runUntilIdle();
+        EXPECT_EQ(heard, each.calls) << each.what;
+    }
+    following->cancel();
+    ASSERT_TRUE(other.standard()->set("a", 3));
+    heard = 0;
+    (void)defaults.standard()->object("a");
+    loop.runUntilIdle();
+    EXPECT_EQ(heard, 0) << "cancelled";
 }
 
 TEST_F(FileUserDefaultsTest, HandlesMayOutliveTheProvider) {
