@@ -2,13 +2,9 @@
 // keeps, the vmac commands, and apps played by this test and by bus-probe.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "platform/bus/BusControlCenter.h"
 #include "platform/bus/BusDarwinNotificationCenter.h"
@@ -17,6 +13,8 @@
 #include "platform/bus/BusWorkspace.h"
 #include "platform/runloop/PollRunLoop.h"
 #include "platform/vmac/MessageBusConfig.h"
+#include "tests/support/Files.h"
+#include "tests/support/Spawned.h"
 #include "tests/support/VirtualMac.h"
 
 namespace lidora::testing {
@@ -34,13 +32,6 @@ using vmac::VmacPaths;
 
 constexpr auto kLimit = 10s;
 
-std::string fileText(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs the loop until `done` holds; false after the limit.
 bool runLoopUntil(PollRunLoop& loop, const std::function<bool()>& done) {
     const auto deadline = loop.now() + kLimit;
@@ -50,37 +41,10 @@ bool runLoopUntil(PollRunLoop& loop, const std::function<bool()>& done) {
     return done();
 }
 
-// A program left running in the background, killed at the end at the latest.
-class Background {
-public:
-    Background(const std::filesystem::path& root, std::vector<std::string> argv) {
-        std::string environment = "VMAC_ROOT=" + root.string();
-        std::vector<char*> args;
-        for (auto& argument : argv) {
-            args.push_back(argument.data());
-        }
-        args.push_back(nullptr);
-        char* envp[] = {environment.data(), nullptr};
-        if (::posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), envp) != 0) {
-            pid_ = -1;
-        }
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-    ~Background() { kill(); }
-
-    [[nodiscard]] pid_t pid() const { return pid_; }
-    void kill() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-};
+// A program with VMAC_ROOT set to `root`.
+std::unique_ptr<Spawned> background(const std::filesystem::path& root, std::vector<std::string> argv) {
+    return std::make_unique<Spawned>(std::move(argv), std::vector<std::string>{"VMAC_ROOT=" + root.string()});
+}
 
 class MessageBus : public ::testing::Test {
 protected:
@@ -97,7 +61,7 @@ protected:
         ASSERT_TRUE(runUntil([&] { return settled; }));
     }
     bool fileSays(const std::filesystem::path& file, const std::string& line) {
-        return VirtualMac::waitFor([&] { return fileText(file).find(line + "\n") != std::string::npos; }, kLimit);
+        return VirtualMac::waitFor([&] { return readFile(file).find(line + "\n") != std::string::npos; }, kLimit);
     }
 
     VirtualMac mac{TEST_BIN_DIR};
@@ -206,8 +170,8 @@ TEST_F(MessageBus, ControlReloadsAreCountedPerKindAndAnnounced) {
 
 TEST_F(MessageBus, HotKeysAreHeldByOneProcessAndPressesGoToIt) {
     const auto events = mac.root() / "scratch" / "hold.events";
-    Background probe(mac.root(), {BUS_PROBE, "hold", "shift+cmd+7", events.string()});
-    ASSERT_TRUE(fileSays(events, "registered")) << fileText(events);
+    const auto probe = background(mac.root(), {BUS_PROBE, "hold", "shift+cmd+7", events.string()});
+    ASSERT_TRUE(fileSays(events, "registered")) << readFile(events);
 
     BusHotKeyEventManager manager(bus, paths, Logger());
     std::vector<EventHotKeyID> pressed;
@@ -223,11 +187,11 @@ TEST_F(MessageBus, HotKeysAreHeldByOneProcessAndPressesGoToIt) {
 
     const auto toProbe = mac.vmac({"key", "⇧⌘7"});
     EXPECT_EQ(toProbe.status, 0) << toProbe.err;
-    EXPECT_THAT(toProbe.out, HasSubstr("⇧⌘7 went to bus-probe (pid " + std::to_string(probe.pid()) + ")"));
+    EXPECT_THAT(toProbe.out, HasSubstr("⇧⌘7 went to bus-probe (pid " + std::to_string(probe->pid()) + ")"));
     EXPECT_TRUE(fileSays(events, "pressed " + std::to_string(fourCharCode("LDRA")) + " 1"));
 
     // A registration dies with its process.
-    probe.kill();
+    probe->kill();
     const auto nobody = mac.vmac({"key", "cmd+shift+7"});
     EXPECT_EQ(nobody.status, 1);
     EXPECT_EQ(nobody.out, "no application registered ⇧⌘7\n");
@@ -260,7 +224,7 @@ TEST_F(MessageBus, OpenStartsAnAppOnceAndReopensItAfterwards) {
         pid_t pid;
         ~Killer() { ::kill(pid, SIGKILL); }
     } killer{pid};
-    ASSERT_TRUE(fileSays(events, "instance " + std::to_string(pid))) << fileText(events);
+    ASSERT_TRUE(fileSays(events, "instance " + std::to_string(pid))) << readFile(events);
 
     for (const auto* name : {"Probe", "/Applications/Probe.app"}) {
         const auto again = mac.vmac({"open", name});
@@ -268,8 +232,8 @@ TEST_F(MessageBus, OpenStartsAnAppOnceAndReopensItAfterwards) {
         EXPECT_EQ(again.out, "Probe is already running (pid " + std::to_string(pid) + "); sent it the reopen event\n");
     }
     EXPECT_TRUE(
-        VirtualMac::waitFor([&] { return fileText(events).find("reopen\nreopen\n") != std::string::npos; }, kLimit));
-    EXPECT_EQ(fileText(events).find("instance", 1), std::string::npos);
+        VirtualMac::waitFor([&] { return readFile(events).find("reopen\nreopen\n") != std::string::npos; }, kLimit));
+    EXPECT_EQ(readFile(events).find("instance", 1), std::string::npos);
 
     const auto missing = mac.vmac({"open", "Nothing"});
     EXPECT_EQ(missing.status, 1);
@@ -304,7 +268,7 @@ TEST(MessageBusRestart, ClientsReconnectAndRenewSubscriptionsAndNames) {
     ASSERT_EQ(mac.vmac({"status"}).status, 0);  // lays out the root and the bus's configuration
     const std::vector<std::string> daemon = {"/usr/bin/dbus-daemon", "--nofork", "--nopidfile", "--config-file",
                                              vmac::messageBusConfig(paths).string()};
-    auto running = std::make_unique<Background>(mac.root(), daemon);
+    auto running = background(mac.root(), daemon);
     ASSERT_TRUE(VirtualMac::waitFor([&] { return std::filesystem::exists(vmac::messageBusSocket(paths)); }, kLimit));
 
     PollRunLoop loop;
@@ -325,7 +289,7 @@ TEST(MessageBusRestart, ClientsReconnectAndRenewSubscriptionsAndNames) {
     posting.post("again");  // dropped and logged, nothing more
     EXPECT_EQ(listener.connected(), false);
 
-    running = std::make_unique<Background>(mac.root(), daemon);
+    running = background(mac.root(), daemon);
     ASSERT_TRUE(runLoopUntil(loop, [&] { return listener.connected() && poster.connected(); }));
     // Both the subscription and the name came back with the connection.
     std::optional<pid_t> owner;

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "tests/support/Files.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -34,10 +34,7 @@ protected:
         return root.path() / "var" / "root" / "Library" / "Preferences";
     }
     [[nodiscard]] std::string fileText(const std::string& domain) const {
-        std::ifstream in(preferences() / (domain + ".json"));
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return testing::readFile(preferences() / (domain + ".json"));
     }
 
     testing::TempDir root;

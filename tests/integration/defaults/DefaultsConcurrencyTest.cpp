@@ -1,7 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -14,6 +11,7 @@
 
 #include "platform/prefs/PreferenceStore.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/Spawned.h"
 #include "tests/support/TempDir.h"
 
 namespace lidora {
@@ -27,25 +25,12 @@ protected:
     [[nodiscard]] vmac::PreferenceDomain domain(const std::string& name) const {
         return vmac::PreferenceDomain::open(vmac::PreferencesDirectory(preferences()), name).value();
     }
-    // Starts `defaults` with its output discarded; the caller reaps it.
-    [[nodiscard]] pid_t start(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> args{DEFAULTS_BIN};
-        args.insert(args.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        std::string rootVariable = "VMAC_ROOT=" + root.path().string();
-        std::vector<char*> envp{rootVariable.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = -1;
-        const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        return spawned == 0 ? pid : -1;
+    // `defaults` with its output discarded.
+    [[nodiscard]] std::unique_ptr<testing::Spawned> start(const std::vector<std::string>& arguments) const {
+        std::vector<std::string> argv{DEFAULTS_BIN};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return std::make_unique<testing::Spawned>(argv, std::vector<std::string>{"VMAC_ROOT=" + root.path().string()},
+                                                  true);
     }
 
     testing::TempDir root;
@@ -109,9 +94,9 @@ TEST_F(DefaultsConcurrency, WriterKilledAtAnyMomentLeavesTheOldOrTheNewValue) {
     std::chrono::microseconds fullRun{};
     for (int run = -2; run < 0; ++run) {
         const auto started = std::chrono::steady_clock::now();
-        const pid_t pid = start(arguments(expected(run)));
-        ASSERT_GT(pid, 0);
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const auto writer = start(arguments(expected(run)));
+        ASSERT_GT(writer->pid(), 0);
+        status = writer->wait();
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         fullRun = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
     }
@@ -122,11 +107,11 @@ TEST_F(DefaultsConcurrency, WriterKilledAtAnyMomentLeavesTheOldOrTheNewValue) {
     int completed = 0;
     for (int iteration = 0; iteration < kIterations; ++iteration) {
         const PreferenceValue value = expected(iteration);
-        const pid_t pid = start(arguments(value));
-        ASSERT_GT(pid, 0);
+        const auto writer = start(arguments(value));
+        ASSERT_GT(writer->pid(), 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
-        ::kill(pid, SIGKILL);
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        status = writer->kill();
+        ASSERT_NE(status, -1);
         completed += WIFEXITED(status) ? 1 : 0;
 
         const auto values = reader.load();

@@ -5,15 +5,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
-#include "tests/support/ProcessRunner.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/VirtualMac.h"
 
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
@@ -22,28 +19,12 @@ namespace lidora {
 namespace {
 
 bool alive(long pid) {
-    if (::kill(static_cast<pid_t>(pid), 0) != 0) {
-        return false;
-    }
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto close = line.rfind(") ");
-    return close == std::string::npos || line.substr(close + 2, 1) != "Z";
+    return testing::VirtualMac::isRunning(static_cast<pid_t>(pid));
 }
 
-// Polls until `done` holds or the bound passes; the bound only keeps a
-// broken build from hanging.
-template <typename Predicate>
-bool eventually(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
+// The bound only keeps a broken build from hanging.
+bool eventually(const std::function<bool()>& done) {
+    return testing::VirtualMac::waitFor(done, 20s);
 }
 
 struct Call {
@@ -55,22 +36,14 @@ struct Call {
 
 class Launchd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // Lets the unprivileged client of one case reach the sockets inside.
-        std::filesystem::permissions(root.path(),
-                                     std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                         std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                         std::filesystem::perms::others_exec);
-        const auto booted = vmac({"boot"});
-        ASSERT_EQ(booted.status, 0) << booted.err;
-    }
+    void SetUp() override { mac.boot(); }
 
     // Whatever happened, no process of this virtual Mac outlives the test.
     void TearDown() override {
         const auto stopped = vmac({"shutdown"});
         EXPECT_EQ(stopped.status, 0) << stopped.err;
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(root.path() / "var/run/vmac", error)) {
+        for (const auto& entry : std::filesystem::directory_iterator(mac.root() / "var/run/vmac", error)) {
             std::ifstream in(entry.path());
             long pid = 0;
             if (in >> pid && pid > 0 && alive(pid)) {
@@ -80,15 +53,11 @@ protected:
         }
     }
 
-    testing::ProcessResult vmac(std::vector<std::string> arguments, std::vector<std::string> prefix = {}) {
-        arguments.insert(arguments.begin(), VMAC_BIN);
-        arguments.insert(arguments.begin(), prefix.begin(), prefix.end());
-        return testing::runProcess(arguments, {{"VMAC_ROOT", root.path().string()}});
-    }
+    testing::ProcessResult vmac(std::vector<std::string> arguments) const { return mac.vmac(std::move(arguments)); }
 
     std::filesystem::path plist(const std::string& label, const std::vector<std::string>& daemonArguments,
                                 const std::string& extraKeys = "") {
-        auto path = root.path() / (label + ".plist");
+        auto path = root / (label + ".plist");
         std::ofstream out(path);
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
@@ -106,7 +75,7 @@ protected:
         return path;
     }
 
-    std::filesystem::path service(const std::string& name) const { return root.path() / "var/run/mach" / name; }
+    std::filesystem::path service(const std::string& name) const { return root / "var/run/mach" / name; }
 
     void load(const std::filesystem::path& plistPath) {
         const auto loaded = vmac({"launchctl", "load", plistPath.string()});
@@ -151,7 +120,8 @@ protected:
         return -1;
     }
 
-    testing::TempDir root;
+    testing::VirtualMac mac{TEST_BIN_DIR};
+    const std::filesystem::path& root = mac.root();
 };
 
 TEST_F(Launchd, FirstCallStartsTheDaemonLaterCallsShareItAndAFreshOneFollowsItsExit) {
@@ -171,7 +141,7 @@ TEST_F(Launchd, FirstCallStartsTheDaemonLaterCallsShareItAndAFreshOneFollowsItsE
 }
 
 TEST_F(Launchd, CallMadeWhileTheDaemonExitsIsServedByTheNextInstance) {
-    const auto marker = root.path() / "exiting";
+    const auto marker = root / "exiting";
     load(plist("com.zelquin.test.lingering", {"--idle-ms", "200", "--linger-ms", "1500", "--marker", marker.string()}));
     const auto first = call("com.zelquin.test.lingering");
     ASSERT_GT(first.pid(), 0);
@@ -249,11 +219,14 @@ TEST_F(Launchd, OnlyRootMayLoadButAnyoneMayList) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run a client as another user";
     }
-    const std::vector<std::string> nobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    const auto nobody = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), (mac.bin() / "vmac").string());
+        return mac.runAsNobody(std::move(arguments));
+    };
     const auto path = plist("com.zelquin.test.refused", {});
-    EXPECT_THAT(vmac({"launchctl", "load", path.string()}, nobody).err, HasSubstr("permission denied"));
-    EXPECT_EQ(vmac({"launchctl", "list"}, nobody).status, 0);
-    EXPECT_NE(vmac({"shutdown"}, nobody).status, 0);
+    EXPECT_THAT(nobody({"launchctl", "load", path.string()}).err, HasSubstr("permission denied"));
+    EXPECT_EQ(nobody({"launchctl", "list"}).status, 0);
+    EXPECT_NE(nobody({"shutdown"}).status, 0);
     EXPECT_EQ(listedPid("com.zelquin.test.refused"), -1);
 }
 

@@ -4,15 +4,14 @@
 
 #include <cstddef>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 #include <tuple>
 
 #include "platform/bundle/ElfSection.h"
 #include "platform/bundle/EmbeddedInfoPlist.h"
 #include "platform/bundle/PlistDocument.h"
+#include "tests/support/Files.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -33,14 +32,8 @@ constexpr const char* kOtherPlist = R"(<?xml version="1.0" encoding="UTF-8"?>
 </plist>
 )";
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using testing::readFile;
+using testing::writeFile;
 
 std::string stringAt(const PreferenceDictionary& plist, const std::string& key) {
     const auto found = plist.find(key);

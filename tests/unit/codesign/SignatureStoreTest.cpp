@@ -1,19 +1,17 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "platform/codesign/Sha256.h"
 #include "platform/codesign/SignatureStore.h"
+#include "tests/support/Files.h"
+#include "tests/support/Spawned.h"
 #include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
@@ -21,14 +19,9 @@ using ::testing::HasSubstr;
 namespace lidora::vmac {
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using testing::readFile;
+using testing::Spawned;
+using testing::writeFile;
 
 std::string sha256Of(std::string_view bytes) {
     Sha256 hash;
@@ -37,25 +30,9 @@ std::string sha256Of(std::string_view bytes) {
 }
 
 // `program 30` running, killed when the test ends.
-struct Child {
-    explicit Child(const std::filesystem::path& program) {
-        std::string path = program.string();
-        std::string seconds = "30";
-        char* argv[] = {path.data(), seconds.data(), nullptr};
-        if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) {
-            pid = -1;
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    pid_t pid = -1;
-};
+Spawned sleeping(const std::filesystem::path& program) {
+    return Spawned({program.string(), "30"});
+}
 
 TEST(Sha256, MatchesKnownDigests) {
     EXPECT_EQ(sha256Of(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
@@ -95,9 +72,9 @@ TEST_F(SignatureStoreTest, SignsAFileAndProcessesRunningIt) {
     EXPECT_EQ(signature, (CodeSignature{"com.zelquin.lidora", "K7QX4N2M9T"}));
     EXPECT_EQ(store.signatureOfFile(sleep), signature);
 
-    const Child child(sleep);
-    ASSERT_GT(child.pid, 0);
-    EXPECT_EQ(store.signatureOfProcess(child.pid), signature);
+    const auto child = sleeping(sleep);
+    ASSERT_GT(child.pid(), 0);
+    EXPECT_EQ(store.signatureOfProcess(child.pid()), signature);
     EXPECT_THAT(store.verifyProcess(::getpid()).error(), HasSubstr("not signed at all"));
     EXPECT_FALSE(store.verifyProcess(0).has_value());
     EXPECT_EQ(store.verifyFile(sleep).value_or(SignatureRecord{}).sha256, sha256Of(readFile(sleep)));
@@ -131,9 +108,9 @@ TEST_F(SignatureStoreTest, EditedReplacedOrCopiedFilesAreUnsigned) {
 
     std::filesystem::rename(copy, replaced);
     EXPECT_FALSE(store.signatureOfFile(replaced).has_value());
-    const Child child(replaced);
-    ASSERT_GT(child.pid, 0);
-    EXPECT_FALSE(store.signatureOfProcess(child.pid).has_value());
+    const auto child = sleeping(replaced);
+    ASSERT_GT(child.pid(), 0);
+    EXPECT_FALSE(store.signatureOfProcess(child.pid()).has_value());
 }
 
 TEST_F(SignatureStoreTest, ResigningReplacesAndRemovingForgetsForEveryStore) {

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "platform/launchd/JobRegistry.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 using ::testing::HasSubstr;
@@ -12,12 +12,7 @@ using ::testing::HasSubstr;
 namespace lidora::vmac {
 namespace {
 
-std::string contentsOf(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing::readFile;
 
 TEST(JobRegistry, KeepsJobsAcrossInstancesReplacingByLabel) {
     testing::TempDir root;
@@ -55,7 +50,7 @@ TEST(JobRegistry, DamagedFileReadsEmptyAndIsKeptAsideBeforeBeingReplaced) {
                                 R"({"jobs":[{"label":"com.a","plist":"relative.plist"}]})"}) {
         std::ofstream(registry.file()) << damaged;
         EXPECT_TRUE(registry.jobs()->empty()) << damaged;
-        EXPECT_EQ(contentsOf(registry.file()), damaged) << "reading must not touch the file";
+        EXPECT_EQ(readFile(registry.file()), damaged) << "reading must not touch the file";
     }
     ASSERT_FALSE(warnings.empty());
     EXPECT_THAT(warnings.back(), HasSubstr("damaged"));
@@ -69,7 +64,7 @@ TEST(JobRegistry, DamagedFileReadsEmptyAndIsKeptAsideBeforeBeingReplaced) {
         }
     }
     ASSERT_EQ(kept.size(), 1U);
-    EXPECT_EQ(contentsOf(kept.front()), R"({"jobs":[{"label":"com.a","plist":"relative.plist"}]})");
+    EXPECT_EQ(readFile(kept.front()), R"({"jobs":[{"label":"com.a","plist":"relative.plist"}]})");
 }
 
 TEST(JobRegistry, UnwritableFolderIsAnErrorAndChangesNothing) {

@@ -3,13 +3,12 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "platform/prefs/PreferenceStore.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 #include "tests/unit/prefs/PrintValue.h"
 
@@ -22,16 +21,8 @@ namespace {
 
 const PreferenceDictionary kSentinel{{"sentinel", 1}};
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeText(const std::filesystem::path& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testing::readFile;
+using testing::writeFile;
 
 std::vector<std::string> filesIn(const std::filesystem::path& directory) {
     std::vector<std::string> names;
@@ -98,7 +89,7 @@ TEST_F(PreferenceDomainTest, ReadsSeeOtherWritersAndNothingIsCreatedUntilAWrite)
 TEST_F(PreferenceDomainTest, FailedChangesLeaveTheFileAsItWas) {
     auto domain = open();
     ASSERT_TRUE(domain.set("kept", "yes"));
-    const std::string before = readText(domain.file());
+    const std::string before = readFile(domain.file());
 
     const auto refused = domain.update([](PreferenceDictionary& values) -> Expected<bool, std::string> {
         values.clear();
@@ -113,14 +104,14 @@ TEST_F(PreferenceDomainTest, FailedChangesLeaveTheFileAsItWas) {
     }
     EXPECT_FALSE(domain.set("x", deep));
 
-    EXPECT_EQ(readText(domain.file()), before);
+    EXPECT_EQ(readFile(domain.file()), before);
     EXPECT_THAT(filesIn(folder()), ElementsAre("com.example.app.json", "com.example.app.json.lock"));
 }
 
 TEST_F(PreferenceDomainTest, CorruptFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
     std::filesystem::create_directories(folder());
     auto domain = open();
-    writeText(domain.file(), "{ not json");
+    writeFile(domain.file(), "{ not json");
     EXPECT_EQ(domain.load().value_or(kSentinel), PreferenceDictionary{});
     EXPECT_FALSE(domain.get("anything"));
     ASSERT_EQ(warnings.size(), 1U) << "each bad version of the file is reported once";
@@ -128,7 +119,7 @@ TEST_F(PreferenceDomainTest, CorruptFileReadsEmptyAndIsKeptAsideBeforeTheFirstWr
 
     // Removing a key that is not there writes nothing, so the file stays.
     EXPECT_EQ(domain.remove("anything").value_or(true), false);
-    EXPECT_EQ(readText(domain.file()), "{ not json");
+    EXPECT_EQ(readFile(domain.file()), "{ not json");
 
     ASSERT_TRUE(domain.set("fresh", 1));
     EXPECT_EQ(domain.load().value_or(kSentinel), (PreferenceDictionary{{"fresh", 1}}));
@@ -137,7 +128,7 @@ TEST_F(PreferenceDomainTest, CorruptFileReadsEmptyAndIsKeptAsideBeforeTheFirstWr
     const auto names = filesIn(folder());  // the file, the one kept aside, the lock
     ASSERT_EQ(names.size(), 3U);
     EXPECT_THAT(names[1], StartsWith("com.example.app.json.corrupt-"));
-    EXPECT_EQ(readText(folder() / names[1]), "{ not json");
+    EXPECT_EQ(readFile(folder() / names[1]), "{ not json");
 }
 
 TEST_F(PreferenceDomainTest, ForeignOrHostileJsonIsNotADomainEither) {
@@ -147,7 +138,7 @@ TEST_F(PreferenceDomainTest, ForeignOrHostileJsonIsNotADomainEither) {
     const std::string foreign[] = {"[1, 2]", "{\"a\": null}", "{\"a\": 18446744073709551615}", "",
                                    "{\"a\": " + std::string(100'000, '[') + std::string(100'000, ']') + "}"};
     for (const auto& text : foreign) {
-        writeText(domain.file(), text);
+        writeFile(domain.file(), text);
         EXPECT_EQ(domain.load().value_or(kSentinel), PreferenceDictionary{}) << text.substr(0, 20);
     }
     EXPECT_EQ(warnings.size(), std::size(foreign));
@@ -161,15 +152,15 @@ TEST_F(PreferenceDomainTest, SomethingElseInPlaceOfTheFileOrFolderIsAnErrorAndSt
     EXPECT_TRUE(std::filesystem::is_directory(domain.file()));
 
     std::filesystem::remove_all(temp.path() / "Library");
-    writeText(temp.path() / "Library", "in the way");
+    writeFile(temp.path() / "Library", "in the way");
     EXPECT_THAT(open().set("a", 1).error(), HasSubstr("cannot create folder"));
-    EXPECT_EQ(readText(temp.path() / "Library"), "in the way");
+    EXPECT_EQ(readFile(temp.path() / "Library"), "in the way");
 }
 
 TEST_F(PreferenceDomainTest, KilledWritersLeftoverIsReusedAndFilesAreReadableWhateverTheUmask) {
     std::filesystem::create_directories(folder());
     auto domain = open();
-    writeText(folder() / "com.example.app.json.tmp", "half a wri");
+    writeFile(folder() / "com.example.app.json.tmp", "half a wri");
     const mode_t previous = ::umask(077);
     const bool written = domain.set("a", 1).has_value();
     ::umask(previous);
@@ -211,9 +202,9 @@ TEST(DomainNames, UnsafeNamesAreRefused) {
 TEST_F(PreferenceDomainTest, ListingShowsOnlyDomains) {
     ASSERT_TRUE(open("b.second").set("a", 1));
     ASSERT_TRUE(open("a.first").set("a", 1));
-    writeText(folder() / "b.second.json.corrupt-1", "");
-    writeText(folder() / ".hidden.json", "{}");
-    writeText(folder() / "notes.txt", "");
+    writeFile(folder() / "b.second.json.corrupt-1", "");
+    writeFile(folder() / ".hidden.json", "{}");
+    writeFile(folder() / "notes.txt", "");
     std::filesystem::create_directories(folder() / "folder.json");
     EXPECT_THAT(listDomains(folder()).value_or(std::vector<std::string>{}), ElementsAre("a.first", "b.second"));
     EXPECT_TRUE(listDomains(temp.path() / "missing").value_or(std::vector<std::string>{"x"}).empty());

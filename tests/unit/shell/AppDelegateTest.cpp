@@ -3,6 +3,7 @@
 #include "core/effects/KeepsLogoDark.h"
 #include "core/runtime/Spawn.h"
 #include "core/runtime/VirtualRunLoop.h"
+#include "core/shell/PanelPresenter.h"
 #include "tests/unit/brightness/BrightnessFakes.h"
 #include "tests/unit/light/LightFakes.h"
 #include "tests/unit/shell/ShellFakes.h"
@@ -117,9 +118,11 @@ TEST_F(AppDelegateTest, LaunchRegistersBothHotKeysAndTheClassicLogoKeyToggles) {
     EXPECT_EQ(message.shown, 1);
     ASSERT_NE(updater, nullptr);
     EXPECT_NE(app->updater(), nullptr);
-}
 
-TEST_F(AppDelegateTest, UnsupportedHardwareGetsNoMessageKey) {
+    // Unsupported hardware gets no message key.
+    finishHelperCalls();
+    app.reset();
+    hotKeyEvents.registered.clear();
     launch("MacBookPro18,3");
     ASSERT_EQ(hotKeyEvents.registered.size(), 1U);
     EXPECT_EQ(hotKeyEvents.registered[0].keyCode, 26U);
@@ -255,12 +258,6 @@ TEST_F(AppDelegateTest, SendMessageReportsWhyItCannot) {
     EXPECT_EQ(*result, blocked);
 }
 
-}  // namespace
-}  // namespace lidora::testing
-
-namespace lidora::testing {
-namespace {
-
 TEST_F(AppDelegateTest, ApprovalGivenLaterIsNoticedWithoutTheUserReopeningThePanel) {
     registration.current = HelperStatus::requiresApproval;
     launch();
@@ -276,14 +273,6 @@ TEST_F(AppDelegateTest, ApprovalGivenLaterIsNoticedWithoutTheUserReopeningThePan
     loop.advance(10s);
     EXPECT_EQ(trace, Trace{"state"});  // no more polling once it is allowed
 }
-
-}  // namespace
-}  // namespace lidora::testing
-
-#include "core/shell/PanelPresenter.h"
-
-namespace lidora::testing {
-namespace {
 
 struct RecordingView final : PanelView {
     void render(const PanelState& shown, double, const std::string& text) override {
