@@ -92,35 +92,10 @@ TEST_F(AppLaunchTest, AnnouncedLevelChangesTheLogo) {
     EXPECT_TRUE(logShows("Logo brightness level 0.3")) << mac.vmac({"log", "show"}).out;
 }
 
-TEST_F(AppLaunchTest, ACopyOpenedFromADiskImageAsksToBeMoved) {
-    ASSERT_TRUE(logShows("Phase loading"));
-    ::kill(pid, SIGTERM);
-    ASSERT_TRUE(VirtualMac::waitFor([&] { return ::kill(pid, 0) != 0; }, 5000ms));
-    pid = 0;
-    const auto image = mac.root() / "Volumes" / "Lidora";
-    std::filesystem::create_directories(image);
-    std::filesystem::copy(mac.root() / "Applications" / "Lidora.app", image / "Lidora.app",
-                          std::filesystem::copy_options::recursive);
-    const auto opened = mac.vmac({"open", "/Volumes/Lidora/Lidora.app"});
-    ASSERT_EQ(opened.status, 0) << opened.err;
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(opened.out, match, std::regex("pid ([0-9]+)"))) << opened.out;
-    pid = std::stoi(match[1]);
-    EXPECT_TRUE(logShows("Phase loading -> failed(Move Lidora to your Applications folder, then open it from there."))
-        << mac.vmac({"log", "show"}).out;
-}
-
 TEST_F(AppLaunchTest, PublishedUpdateWaitsInTheMenuOfABackgroundApp) {
     ASSERT_TRUE(logShows("Phase loading"));
     ASSERT_EQ(mac.vmac({"publish-update", "1.0.4"}).status, 0);
     EXPECT_TRUE(logShows("Update 1.0.4 offered in the menu")) << mac.vmac({"log", "show"}).out;
-}
-
-TEST_F(AppLaunchTest, SecondOpenReopensTheRunningCopy) {
-    ASSERT_TRUE(logShows("Phase loading"));
-    const auto again = mac.vmac({"open", "Lidora"});
-    EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(::kill(pid, 0), 0);
 }
 
 }  // namespace

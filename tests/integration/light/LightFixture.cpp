@@ -30,11 +30,6 @@ ProcessResult LightFixture::helper(std::vector<std::string> arguments) const {
     return mac.run(std::move(arguments));
 }
 
-ProcessResult LightFixture::defaults(std::vector<std::string> arguments) const {
-    arguments.insert(arguments.begin(), "defaults");
-    return mac.vmac(std::move(arguments));
-}
-
 void LightFixture::registerAndApprove() {
     ASSERT_EQ(app({"register"}).out, kApproving);
     const auto approved = mac.vmac({"approve", kHelperLabel});

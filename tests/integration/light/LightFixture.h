@@ -24,7 +24,6 @@ protected:
     [[nodiscard]] ProcessResult appAsNobody(std::vector<std::string> arguments) const;
     // A signed helper client outside the bundle, like the Control Center extension.
     [[nodiscard]] ProcessResult helper(std::vector<std::string> arguments) const;
-    [[nodiscard]] ProcessResult defaults(std::vector<std::string> arguments) const;
 
     [[nodiscard]] std::string status() const { return app({"status"}).out; }
     // Registers, approves as the administrator would, and checks it took.

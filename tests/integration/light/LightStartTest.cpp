@@ -41,22 +41,6 @@ TEST_F(LightStart, IsReadyWithAnApprovedDaemonAndDiagnosesTheMac) {
     EXPECT_THAT(older.out, HasSubstr("\nModel: MacBookPro18,3\nHardware support: unsupported\n"));
 }
 
-TEST_F(LightStart, RegistersAndWaitsForApprovalOnAFreshMac) {
-    const auto started = app({"start"});
-    EXPECT_EQ(started.status, 1);
-    EXPECT_THAT(started.out, StartsWith("needsApproval\n"));
-    EXPECT_THAT(started.out, HasSubstr("\nHelper status: requiresApproval\n"));
-    EXPECT_EQ(status(), "2 requiresApproval\n");
-}
-
-TEST_F(LightStart, TellsTheUserToReinstallWhenTheDaemonIsMissing) {
-    std::filesystem::remove(plist());
-    const auto started = app({"start"});
-    EXPECT_EQ(started.status, 1);
-    EXPECT_THAT(started.out, StartsWith("failed(Lidora's helper is missing. Please reinstall the app., last: none)\n"));
-    EXPECT_THAT(started.out, HasSubstr("\nHelper status: notFound\n"));
-}
-
 TEST_F(LightStart, AsksToBeMovedWhenOpenedFromADiskImage) {
     const auto image = mac.root() / "Volumes" / "Lidora" / "Lidora.app";
     std::filesystem::create_directories(image.parent_path());

@@ -60,12 +60,5 @@ TEST_F(VmacCommand, EverySubcommandHasHelpAndUnknownOnesFail) {
     EXPECT_EQ(vmac({"frobnicate"}).status, 64);
 }
 
-TEST_F(VmacCommand, DefaultsGoesToTheSameRoot) {
-    ASSERT_EQ(vmac({"defaults", "write", "com.example.test", "count", "-int", "3"}).status, 0);
-    const auto read = vmac({"defaults", "read", "com.example.test", "count"});
-    EXPECT_EQ(read.status, 0) << read.err;
-    EXPECT_EQ(read.out, "3\n");
-}
-
 }  // namespace
 }  // namespace lidora
