@@ -186,9 +186,9 @@ Expected<bool, std::string> PreferenceDomain::update(const DomainChange& change)
     if (auto created = directory_.create(); !created) {
         return unexpected(created.error());
     }
-    const auto lock = FileLock::acquire(sibling(".json.lock"));
-    if (!lock) {
-        return unexpected(lock.error());
+    const auto held = lock();
+    if (!held) {
+        return unexpected(held.error());
     }
     // Read again under the lock: another process may have written since.
     auto current = readCurrent(file_);
@@ -220,6 +220,14 @@ Expected<bool, std::string> PreferenceDomain::update(const DomainChange& change)
     return true;
 }
 
+Expected<FileLock, std::string> PreferenceDomain::lock() const {
+    auto held = FileLock::acquire(sibling(".json.lock"), lockWait_);
+    if (!held) {
+        return unexpected("the preferences of " + name_ + " cannot be changed: " + held.error());
+    }
+    return held;
+}
+
 Expected<std::string, std::string> PreferenceDomain::keepAside() const {
     const std::string stamp = ".json.corrupt-" + std::to_string(std::time(nullptr));
     for (int attempt = 1; attempt <= 100; ++attempt) {
@@ -240,9 +248,9 @@ Expected<bool, std::string> PreferenceDomain::erase() {
     if (!exists()) {
         return false;
     }
-    const auto lock = FileLock::acquire(sibling(".json.lock"));
-    if (!lock) {
-        return unexpected(lock.error());
+    const auto held = lock();
+    if (!held) {
+        return unexpected(held.error());
     }
     if (::unlink(file_.c_str()) != 0) {
         if (errno == ENOENT) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "core/prefs/PreferenceValue.h"
 #include "core/runtime/Expected.h"
 #include "platform/prefs/PreferencesDirectory.h"
+#include "platform/vmac/AtomicFile.h"
 
 namespace lidora::vmac {
 
@@ -55,6 +57,9 @@ public:
     // Deletes the whole domain; whether there was one.
     Expected<bool, std::string> erase();
 
+    // How long a write waits for another process's lock before failing.
+    void setLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+
 private:
     class Reports;
 
@@ -62,11 +67,13 @@ private:
 
     std::filesystem::path sibling(std::string_view suffix) const;
     Expected<std::string, std::string> keepAside() const;
+    Expected<FileLock, std::string> lock() const;
 
     PreferencesDirectory directory_;
     std::string name_;
     std::filesystem::path file_;
     std::shared_ptr<Reports> reports_;
+    std::chrono::milliseconds lockWait_ = kLockWait;
 };
 
 // Names of the domains in a folder, sorted; none when the folder is missing.

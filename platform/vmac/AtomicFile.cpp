@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <thread>
 
 namespace lidora::vmac {
 
@@ -48,18 +50,60 @@ std::string systemError(std::string_view what, const std::filesystem::path& path
     return std::string(what) + " " + path.string() + ": " + std::generic_category().message(error);
 }
 
-Expected<FileLock, std::string> FileLock::acquire(const std::filesystem::path& lockFile) {
-    FileDescriptor fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-    if (!fd.valid() && errno == EACCES) {
-        fd = FileDescriptor(::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+Expected<FileLock, std::string> FileLock::acquire(const std::filesystem::path& lockFile,
+                                                  std::chrono::milliseconds wait) {
+    const auto folder = lockFile.has_parent_path() ? lockFile.parent_path() : std::filesystem::path(".");
+    struct stat folderInfo {};
+    if (::stat(folder.c_str(), &folderInfo) != 0) {
+        return unexpected(systemError("cannot inspect", folder));
+    }
+    // Everyone creates entries in a shared folder; the sticky bit keeps them apart.
+    const bool shared = (folderInfo.st_mode & S_IWOTH) != 0;
+    const bool rootsOwn = folderInfo.st_uid == 0 && !shared;
+    // A FIFO planted under the name must not hang the open.
+    constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+    FileDescriptor fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | kFlags, rootsOwn ? 0600 : 0666));
+    if (!fd.valid() && errno == EACCES && !rootsOwn) {
+        fd = FileDescriptor(::open(lockFile.c_str(), O_RDONLY | kFlags));
     }
     if (!fd.valid()) {
+        if (errno == ELOOP) {
+            return unexpected("refusing the lock file " + lockFile.string() + ": it is a symbolic link");
+        }
         return unexpected(systemError("cannot open lock file", lockFile));
     }
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return unexpected(systemError("cannot inspect", lockFile));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return unexpected("refusing the lock file " + lockFile.string() + ": it is not a regular file");
+    }
+    if (::geteuid() == 0 && !shared) {
+        if (info.st_uid != folderInfo.st_uid && info.st_uid != 0) {
+            return unexpected("refusing the lock file " + lockFile.string() + ": it belongs to uid " +
+                              std::to_string(info.st_uid) + ", not to the owner of its folder");
+        }
+        if (rootsOwn && (info.st_mode & 077) != 0) {
+            return unexpected("refusing the lock file " + lockFile.string() +
+                              ": other users may open it; remove it to have it made again for root alone");
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::chrono::milliseconds pause{1};
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EWOULDBLOCK) {
             return unexpected(systemError("cannot lock", lockFile));
         }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return unexpected(lockFile.string() + " is locked by another process");
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
     return FileLock(std::move(fd));
 }

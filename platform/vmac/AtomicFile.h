@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -16,11 +17,21 @@ namespace lidora::vmac {
 // "<what> <path>: <errno text>" for the current errno.
 std::string systemError(std::string_view what, const std::filesystem::path& path);
 
+// Long enough to outlast any honest writer, short enough that a caller with
+// its own deadline (a helper request) still gets to report why it failed.
+inline constexpr std::chrono::milliseconds kLockWait{2000};
+
 // An exclusive advisory lock on a lock file, held until destroyed. The lock
 // file stays in place: removing it would let two writers lock different files.
+//
+// In a folder of root's that others cannot write, the lock file is root's
+// alone (0600), so no other user can open it to hold the lock; root refuses
+// one that others could open or that someone else owns. Symbolic links are
+// never followed. Gives up with an error once `wait` has passed.
 class FileLock {
 public:
-    static Expected<FileLock, std::string> acquire(const std::filesystem::path& lockFile);
+    static Expected<FileLock, std::string> acquire(const std::filesystem::path& lockFile,
+                                                   std::chrono::milliseconds wait = kLockWait);
 
 private:
     explicit FileLock(FileDescriptor fd) : fd_(std::move(fd)) {}

@@ -165,6 +165,24 @@ TEST_F(DefaultsCommand, UnprivilegedUserWritesIntoItsOwnHomeUnderSharedUsers) {
     EXPECT_FALSE(std::filesystem::exists(preferences()));
 }
 
+TEST_F(DefaultsCommand, OtherUsersCannotHoldRootsDomainLocks) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to own a domain and run a holder as another user";
+    }
+    ok({"write", "com.apple.CoreBrightness", "a", "1"});
+    // Open the way to the lock file so only its own mode stands in the way.
+    for (auto folder = preferences(); folder != root.path(); folder = folder.parent_path()) {
+        std::filesystem::permissions(folder, std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+    }
+    const auto lockFile = preferences() / "com.apple.CoreBrightness.json.lock";
+    const auto held = testing::runProcess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                           "/usr/bin/flock", "--nonblock", "--exclusive", lockFile.string(), "true"});
+    EXPECT_NE(held.status, 0);
+    EXPECT_THAT(held.err, HasSubstr("Permission denied"));
+    ok({"write", "com.apple.CoreBrightness", "a", "2"});
+    EXPECT_EQ(ok({"read", "com.apple.CoreBrightness", "a"}), "2\n");
+}
+
 TEST_F(DefaultsCommand, UsageGoesToStderrExceptWhenAskedFor) {
     const auto help = defaults({"help"});
     EXPECT_EQ(help.status, 0);
