@@ -122,6 +122,9 @@ bool PreferenceDomain::exists() const {
 }
 
 Expected<PreferenceDictionary, std::string> PreferenceDomain::load() const {
+    if (auto trusted = directory_.verify(); !trusted) {
+        return unexpected(trusted.error());
+    }
     auto current = readCurrent(file_);
     if (!current) {
         return unexpected(current.error());
@@ -247,6 +250,9 @@ Expected<std::string, std::string> PreferenceDomain::keepAside() const {
 Expected<bool, std::string> PreferenceDomain::erase() {
     if (!exists()) {
         return false;
+    }
+    if (auto trusted = directory_.verify(); !trusted) {
+        return unexpected(trusted.error());
     }
     const auto held = lock();
     if (!held) {

@@ -102,6 +102,9 @@ public:
 
 private:
     int domains() {
+        if (auto trusted = directory_.verify(); !trusted) {
+            return failure(trusted.error());
+        }
         auto names = lidora::vmac::listDomains(directory_.path());
         if (!names) {
             return failure(names.error());

@@ -165,6 +165,29 @@ TEST_F(DefaultsCommand, UnprivilegedUserWritesIntoItsOwnHomeUnderSharedUsers) {
     EXPECT_FALSE(std::filesystem::exists(preferences()));
 }
 
+TEST_F(DefaultsCommand, AHomeSquattedByAnotherUserIsRefused) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to plant a home owned by someone else";
+    }
+    std::filesystem::permissions(root.path(), std::filesystem::perms(0755));
+    const auto users = root.path() / "Users";
+    std::filesystem::create_directories(users);
+    std::filesystem::permissions(users, std::filesystem::perms(01777));
+    const auto home = users / "nobody";
+    std::filesystem::create_directory(home);
+    std::filesystem::permissions(home, std::filesystem::perms(0777));
+    ASSERT_EQ(::chown(home.c_str(), 4242, 4242), 0);
+
+    const std::vector<std::string> asNobody{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    for (const auto& arguments : {std::vector<std::string>{"write", "com.example", "a", "1"},
+                                  std::vector<std::string>{"read", "com.example"}}) {
+        const auto refused = defaults(arguments, asNobody);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_THAT(refused.err, HasSubstr("refusing " + home.string() + ": it belongs to uid 4242"));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(home));
+}
+
 TEST_F(DefaultsCommand, OtherUsersCannotHoldRootsDomainLocks) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to own a domain and run a holder as another user";
