@@ -84,9 +84,10 @@ Expected<FileLock, std::string> FileLock::acquire(const std::filesystem::path& l
             return unexpected("refusing the lock file " + lockFile.string() + ": it belongs to uid " +
                               std::to_string(info.st_uid) + ", not to the owner of its folder");
         }
-        if (rootsOwn && (info.st_mode & 077) != 0) {
-            return unexpected("refusing the lock file " + lockFile.string() +
-                              ": other users may open it; remove it to have it made again for root alone");
+        // Earlier versions made root's lock files 0644: tighten them rather
+        // than refuse them. A holder who opened one before waits out below.
+        if (rootsOwn && (info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) {
+            return unexpected(systemError("cannot make root's lock file private", lockFile));
         }
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
