@@ -143,7 +143,9 @@ void ControlServer::armIdleTimer(Connection& connection) {
 
 void ControlServer::rewatch(Connection& connection) {
     unsigned events = 0;
-    if (!connection.awaitingReply && !connection.closeWhenSent && !connection.inputEnded) {
+    // A client that does not read its replies is not read from either, so
+    // it cannot make launchd queue replies without end.
+    if (!connection.awaitingReply && !connection.closeWhenSent && !connection.inputEnded && connection.output.empty()) {
         events |= FdEvent::Readable;
     }
     if (!connection.output.empty()) {
@@ -156,6 +158,7 @@ void ControlServer::rewatch(Connection& connection) {
     connection.watch = loop_.watch(connection.fd.get(), events, [this, id = connection.id](unsigned bits) {
         if ((bits & FdEvent::Writable) != 0U) {
             flush(id);
+            handleLines(id);
         }
         if ((bits & (FdEvent::Readable | FdEvent::HangUp | FdEvent::Error)) != 0U) {
             readFrom(id);
@@ -203,7 +206,7 @@ void ControlServer::handleLines(std::uint64_t id) {
             return;
         }
         auto& connection = *found->second;
-        if (connection.awaitingReply || connection.closeWhenSent) {
+        if (connection.awaitingReply || connection.closeWhenSent || !connection.output.empty()) {
             rewatch(connection);
             return;
         }

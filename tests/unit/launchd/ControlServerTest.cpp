@@ -86,7 +86,8 @@ protected:
                 text.append(buffer, static_cast<std::size_t>(count));
                 continue;
             }
-            return {text, count == 0};
+            // Closing with requests unread resets the connection.
+            return {text, count == 0 || errno == ECONNRESET};
         }
     }
 
@@ -189,6 +190,27 @@ TEST_F(ControlServerOnVirtualClock, DropsARequestTricklingInPastTheDeadline) {
     const auto [reply, closedAfter] = received(slow);
     EXPECT_EQ(reply, "");
     EXPECT_TRUE(closedAfter);
+}
+
+TEST_F(ControlServerOnVirtualClock, StopsTakingRequestsFromAClientThatReadsNoReplies) {
+    start(limits(64, 8, 16));
+    const auto greedy = connectAs(kAlice);
+    std::string burst;
+    for (int i = 0; i < 1000; ++i) {
+        burst += R"({"command":"list"})"
+                 "\n";
+    }
+    std::size_t written = 0;
+    bool blocked = false;
+    while (!blocked && written < std::size_t{8} * 1024 * 1024) {
+        const auto sent = ::send(greedy.fd.get(), burst.data(), burst.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        blocked = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        written += sent > 0 ? static_cast<std::size_t>(sent) : 0;
+        loop.signal(greedy.serverFd, FdEvent::Readable);
+    }
+    EXPECT_TRUE(blocked) << written << " bytes of requests taken";
+    loop.advance(5s);
+    EXPECT_TRUE(closed(greedy));
 }
 
 }  // namespace
