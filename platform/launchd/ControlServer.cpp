@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/vmac/AtomicFile.h"
 
@@ -13,10 +14,23 @@ namespace lidora::vmac {
 namespace {
 
 constexpr std::size_t kMaxRequestBytes = std::size_t{64} * 1024;
-constexpr std::size_t kMaxConnections = 64;
 
 nlohmann::json failure(const std::string& message) {
     return {{"ok", false}, {"error", message}};
+}
+
+// Those who may load and unload jobs.
+bool privileged(uid_t uid) {
+    return uid == 0 || uid == ::geteuid();
+}
+
+std::optional<ucred> socketPeer(int fd) {
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
+        return std::nullopt;
+    }
+    return credentials;
 }
 
 }  // namespace
@@ -28,19 +42,24 @@ struct ControlServer::Connection {
     std::string input;
     std::string output;
     Cancellable watch;
+    Cancellable idle;
     bool awaitingReply = false;
     bool inputEnded = false;  // the client sent all it will send
     bool closeWhenSent = false;
 };
 
 ControlServer::ControlServer(RunLoop& loop, ListeningSocket socket, JobSupervisor& supervisor, ServiceManager& services,
-                             std::function<void()> shutdown, Logger logger)
+                             std::function<void()> shutdown, Logger logger, ControlServerLimits limits)
     : loop_(loop),
       socket_(std::move(socket)),
       supervisor_(supervisor),
       services_(services),
       shutdown_(std::move(shutdown)),
-      logger_(std::move(logger)) {
+      logger_(std::move(logger)),
+      limits_(std::move(limits)) {
+    if (!limits_.peerOf) {
+        limits_.peerOf = socketPeer;
+    }
     // Nobody else accepts here, but a client that gives up between poll
     // and accept must not block launchd.
     ::fcntl(socket_.fd(), F_SETFL, ::fcntl(socket_.fd(), F_GETFL) | O_NONBLOCK);
@@ -58,25 +77,75 @@ void ControlServer::acceptConnections() {
             }
             return;
         }
-        ucred credentials{};
-        socklen_t length = sizeof credentials;
-        if (connections_.size() >= kMaxConnections ||
-            ::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
+        const auto peer = limits_.peerOf(fd.get());
+        if (!peer) {
+            logger_.error("dropped a control connection whose peer is unknown: %{public}s", std::strerror(errno));
+            continue;
+        }
+        if (auto reason = refusal(peer->uid)) {
+            logger_.error("refused a control connection from uid %u (pid %d): %{public}s",
+                          static_cast<unsigned>(peer->uid), static_cast<int>(peer->pid), *reason);
+            // Best effort, so the client can tell why; the socket is fresh and
+            // has room for one line.
+            const auto line = failure(*reason).dump() + "\n";
+            (void)::send(fd.get(), line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
             continue;
         }
         const std::uint64_t id = nextId_++;
         auto connection = std::make_unique<Connection>();
         connection->id = id;
         connection->fd = std::move(fd);
-        connection->peer = credentials;
+        connection->peer = *peer;
         auto& added = *connections_.emplace(id, std::move(connection)).first->second;
+        armIdleTimer(added);
         rewatch(added);
     }
 }
 
+std::optional<std::string> ControlServer::refusal(uid_t uid) const {
+    const bool privilegedPeer = privileged(uid);
+    std::size_t sameClass = 0;
+    std::size_t sameUser = 0;
+    for (const auto& [id, connection] : connections_) {
+        sameClass += privileged(connection->peer.uid) == privilegedPeer ? 1 : 0;
+        sameUser += connection->peer.uid == uid ? 1 : 0;
+    }
+    if (privilegedPeer) {
+        if (sameClass >= limits_.maxPrivileged) {
+            return "too many connections from root and launchd's user (" + std::to_string(sameClass) + " open)";
+        }
+        return std::nullopt;
+    }
+    if (sameUser >= limits_.perUser) {
+        return "too many connections from this user (" + std::to_string(sameUser) + " open, at most " +
+               std::to_string(limits_.perUser) + ")";
+    }
+    if (sameClass >= limits_.maxConnections) {
+        return "too many connections (" + std::to_string(sameClass) + " open)";
+    }
+    return std::nullopt;
+}
+
+void ControlServer::armIdleTimer(Connection& connection) {
+    connection.idle = loop_.scheduleAfter(limits_.idleTimeout, [this, id = connection.id] {
+        const auto found = connections_.find(id);
+        if (found == connections_.end()) {
+            return;
+        }
+        const auto& peer = found->second->peer;
+        logger_.notice(
+            "closed a control connection from uid %u (pid %d): no request within %lld ms",
+            static_cast<unsigned>(peer.uid), static_cast<int>(peer.pid),
+            static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(limits_.idleTimeout).count()));
+        close(id);
+    });
+}
+
 void ControlServer::rewatch(Connection& connection) {
     unsigned events = 0;
-    if (!connection.awaitingReply && !connection.closeWhenSent && !connection.inputEnded) {
+    // A client that does not read its replies is not read from either, so
+    // it cannot make launchd queue replies without end.
+    if (!connection.awaitingReply && !connection.closeWhenSent && !connection.inputEnded && connection.output.empty()) {
         events |= FdEvent::Readable;
     }
     if (!connection.output.empty()) {
@@ -89,6 +158,7 @@ void ControlServer::rewatch(Connection& connection) {
     connection.watch = loop_.watch(connection.fd.get(), events, [this, id = connection.id](unsigned bits) {
         if ((bits & FdEvent::Writable) != 0U) {
             flush(id);
+            handleLines(id);
         }
         if ((bits & (FdEvent::Readable | FdEvent::HangUp | FdEvent::Error)) != 0U) {
             readFrom(id);
@@ -136,7 +206,7 @@ void ControlServer::handleLines(std::uint64_t id) {
             return;
         }
         auto& connection = *found->second;
-        if (connection.awaitingReply || connection.closeWhenSent) {
+        if (connection.awaitingReply || connection.closeWhenSent || !connection.output.empty()) {
             rewatch(connection);
             return;
         }
@@ -157,6 +227,7 @@ void ControlServer::handleLines(std::uint64_t id) {
         const std::string line = connection.input.substr(0, end);
         connection.input.erase(0, end + 1);
         connection.awaitingReply = true;
+        connection.idle.cancel();
         handle(line, connection.peer, [this, id](const nlohmann::json& reply) { send(id, reply); });
     }
 }
@@ -223,6 +294,9 @@ void ControlServer::send(std::uint64_t id, const nlohmann::json& reply) {
     auto& connection = *found->second;
     const bool wasAwaiting = connection.awaitingReply;
     connection.awaitingReply = false;
+    if (wasAwaiting) {
+        armIdleTimer(connection);
+    }
     connection.output += reply.dump() + "\n";
     flush(id);
     // Requests that queued up behind one answered later are taken now.
