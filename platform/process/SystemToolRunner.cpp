@@ -1,11 +1,15 @@
 #include "platform/process/SystemToolRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "core/text/UnicodeText.h"
 #include "platform/process/ChildProcess.h"
@@ -22,6 +26,34 @@ std::string launchErrorDescription(int error, const std::string& toolName) {
                    "\u201d couldn\u2019t be opened because you don\u2019t have permission "
                    "to view it.";
         default: return std::strerror(error);
+    }
+}
+
+std::optional<std::string> SystemToolRunner::readUntilEnd(int fd, std::string& bytes) const {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + limits_.timeout;
+    char buffer[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return "it did not finish within " + std::to_string(limits_.timeout.count()) + " ms";
+        }
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+            return std::string("its output could not be read (") + std::strerror(errno) + ")";
+        }
+        if (readable.revents == 0) {
+            continue;
+        }
+        const auto n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, static_cast<std::size_t>(n));
+            if (bytes.size() > limits_.maxOutputBytes) {
+                return "its output passed " + std::to_string(limits_.maxOutputBytes) + " bytes";
+            }
+        } else if (n == 0 || errno != EINTR) {
+            return std::nullopt;
+        }
     }
 }
 
@@ -55,16 +87,14 @@ CommandResult SystemToolRunner::run(const std::vector<std::string>& arguments) c
     }
 
     std::string bytes;
-    char buffer[4096];
-    for (;;) {
-        const auto n = ::read(readEnd.get(), buffer, sizeof buffer);
-        if (n > 0) {
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
+    const auto overrun = readUntilEnd(readEnd.get(), bytes);
+    if (overrun) {
+        ::kill(*pid, SIGKILL);
     }
     const auto exit = waitForChild(*pid);
+    if (overrun) {
+        return couldNotRun(*overrun);
+    }
     if (!exit) {
         return couldNotRun(std::string("its exit went unseen (") + std::strerror(exit.error()) + ")");
     }

@@ -120,6 +120,13 @@ TEST(ChildProcess, AFailedWaitIsAFailureNeverAnExitStatus) {
               (CommandResult{kLaunchFailureStatus,
                              "Could not run nothing: The file \u201cnothing\u201d doesn\u2019t exist."}));
 
+    // A hung or chattering tool is killed, never waited on without end.
+    const SystemToolRunner bounded("/bin/sh", VmacPaths(root.path()), {std::chrono::milliseconds(100), 1000});
+    EXPECT_EQ(bounded.run({"-c", "exec sleep 30"}),
+              (CommandResult{kLaunchFailureStatus, "Could not run sh: it did not finish within 100 ms"}));
+    EXPECT_EQ(bounded.run({"-c", "exec yes"}),
+              (CommandResult{kLaunchFailureStatus, "Could not run sh: its output passed 1000 bytes"}));
+
     const ChildrenReapedUnseen unseen;
     EXPECT_EQ(tool.run({"-c", "exit 0"}),
               (CommandResult{kLaunchFailureStatus, "Could not run sh: its exit went unseen (No child processes)"}));
