@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <systemd/sd-daemon.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -73,7 +74,11 @@ int main() {
         log.error("Cannot handle signals: %{public}s", signals.error());
     }
 
-    const PreferencesDirectory rootPreferences(paths.homeOf(0) / "Library" / "Preferences");
+    // As root, root's home is checked like any home: a folder someone else
+    // planted there is refused rather than read and written.
+    const PreferencesDirectory rootPreferences =
+        ::geteuid() == 0 ? PreferencesDirectory::ofUser(paths, 0)
+                         : PreferencesDirectory(paths.homeOf(0) / "Library" / "Preferences");
     const auto warn = [log](const std::string& message) { log.error("%{public}s", message); };
     auto domain = PreferenceDomain::open(rootPreferences, std::string(kCoreBrightnessDomain), warn);
     if (!domain) {
