@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
+#include "core/runtime/LogThrottle.h"
 #include "core/runtime/Logger.h"
 #include "tests/support/RecordingLogSink.h"
 
@@ -43,6 +45,25 @@ TEST(Logger, TagsRecordsWithSubsystemCategoryAndLevel) {
     EXPECT_EQ(sink->records[2].message, "message <private>");
     Logger silent;
     silent.error("goes nowhere %d", 1);
+}
+
+
+TEST(LogThrottle, LetsABurstThroughThenCountsWhatItHeldBack) {
+    using std::chrono::milliseconds;
+    TimePoint now{};
+    LogThrottle throttle(2, std::chrono::seconds(1), [&] { return now; });
+    const struct {
+        milliseconds at;
+        LogThrottle::Admission expected;
+    } steps[] = {
+        {milliseconds(0), {true, 0}},     {milliseconds(10), {true, 0}},   {milliseconds(20), {false, 0}},
+        {milliseconds(999), {false, 0}},  {milliseconds(1000), {true, 2}}, {milliseconds(1001), {true, 0}},
+        {milliseconds(1002), {false, 0}}, {milliseconds(5000), {true, 1}},
+    };
+    for (const auto& step : steps) {
+        now = TimePoint(step.at);
+        EXPECT_EQ(throttle.admit(), step.expected) << "at " << step.at.count() << " ms";
+    }
 }
 
 }  // namespace
