@@ -40,6 +40,10 @@ public:
     [[nodiscard]] bool isSuspended() const { return suspended_; }
     void setSuspended(bool suspended) { suspended_ = suspended; }
 
+    // Notes that an effect is writing frames into the tables, so that after
+    // a crash the next prepareTables() takes the saved originals.
+    void markAnimating() { save(*defaults_, kBrightnessAnimatingKey, true); }
+
     [[nodiscard]] UserDefaults& levelStore() { return *levelStore_; }
     [[nodiscard]] LogoBrightnessBackend& backend() { return *backend_; }
 

@@ -53,12 +53,17 @@ public:
         tables.insert_or_assign(std::string(key), table);
         return true;
     }
-    std::optional<float> displayBrightness() override { return std::nullopt; }
-    void setDisplayBrightness(float) override {}
+    std::optional<float> displayBrightness() override { return display; }
+    void setDisplayBrightness(float value) override {
+        displayWrites.push_back(value);
+        display = value;
+    }
     void nudge() override { ++nudges; }
 
     std::map<std::string, BrightnessTable, std::less<>> tables;
     std::set<std::string> refused;
+    std::optional<float> display;  // none: no built-in display to read
+    std::vector<float> displayWrites;
     int reads = 0;
     int writes = 0;
     int nudges = 0;
