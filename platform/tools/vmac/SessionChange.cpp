@@ -6,11 +6,15 @@
 #include "platform/launchd/LaunchdPaths.h"
 #include "platform/session/SessionEvents.h"
 #include "platform/tools/vmac/CommandBus.h"
+#include "platform/vmac/AtomicFile.h"
 #include "platform/vmac/VmacLayout.h"
 
 namespace lidora::vmac {
 
 namespace {
+
+// Covers a bus that launchd is still starting and its settling.
+constexpr std::chrono::seconds kAnnounceLockWait{10};
 
 bool isBooted(const VmacPaths& paths) {
     const auto running = runningProcesses(paths);
@@ -22,6 +26,18 @@ bool isBooted(const VmacPaths& paths) {
 
 int changeSession(const VmacPaths& paths, const char* command, const std::function<void(SessionState&)>& change,
                   const char* unchanged, bool wakeAnyway) {
+    if (auto folder = ensureSessionFolder(paths); !folder) {
+        std::fprintf(stderr, "vmac %s: %s\n", command, folder.error().c_str());
+        return 1;
+    }
+    // Held from the change to the last post, so that two commands at once
+    // cannot leave apps having heard last what the state no longer says.
+    const auto announcing =
+        FileLock::acquire(sessionStateFile(paths).parent_path() / "announce.lock", kAnnounceLockWait);
+    if (!announcing) {
+        std::fprintf(stderr, "vmac %s: %s\n", command, announcing.error().c_str());
+        return 1;
+    }
     const auto changed = changeSessionState(paths, change, [command](const std::string& warning) {
         std::fprintf(stderr, "vmac %s: %s\n", command, warning.c_str());
     });
