@@ -14,6 +14,10 @@ public:
 
     // NSWorkspaceDidWakeNotification, delivered on the run loop.
     [[nodiscard]] virtual Cancellable observeDidWake(std::function<void()> handler) = 0;
+    // NSWorkspaceScreensDidSleepNotification: the displays went to sleep.
+    [[nodiscard]] virtual Cancellable observeScreensDidSleep(std::function<void()> handler) = 0;
+    // NSWorkspaceScreensDidWakeNotification: the displays woke.
+    [[nodiscard]] virtual Cancellable observeScreensDidWake(std::function<void()> handler) = 0;
     // The reopen event: the user opened the application while it runs.
     [[nodiscard]] virtual Cancellable observeReopen(std::function<void()> handler) = 0;
 };

@@ -9,9 +9,17 @@ namespace lidora::vmac {
 // A Darwin notification; argument: its name (s).
 inline constexpr BusSignalName kDarwinNotificationPosted{"/com/zelquin/vmac/notify", "com.zelquin.vmac.Notify",
                                                          "Posted"};
+// A distributed notification; argument: its name (s).
+inline constexpr BusSignalName kDistributedNotificationPosted{"/com/zelquin/vmac/distributed",
+                                                              "com.zelquin.vmac.DistributedNotifications", "Posted"};
 // The Mac woke from sleep; no arguments.
 inline constexpr BusSignalName kWorkspaceDidWake{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace",
                                                  "DidWake"};
+// The displays went to sleep, or woke; no arguments.
+inline constexpr BusSignalName kWorkspaceScreensDidSleep{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace",
+                                                         "ScreensDidSleep"};
+inline constexpr BusSignalName kWorkspaceScreensDidWake{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace",
+                                                        "ScreensDidWake"};
 // The user opened a running application again; argument: its bundle
 // identifier (s).
 inline constexpr BusSignalName kWorkspaceReopen{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace", "Reopen"};

@@ -9,6 +9,16 @@ Cancellable BusWorkspace::observeDidWake(std::function<void()> handler) {
                           [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
 }
 
+Cancellable BusWorkspace::observeScreensDidSleep(std::function<void()> handler) {
+    return bus_.subscribe(kWorkspaceScreensDidSleep, std::nullopt,
+                          [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
+}
+
+Cancellable BusWorkspace::observeScreensDidWake(std::function<void()> handler) {
+    return bus_.subscribe(kWorkspaceScreensDidWake, std::nullopt,
+                          [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
+}
+
 Cancellable BusWorkspace::observeReopen(std::function<void()> handler) {
     return bus_.subscribe(kWorkspaceReopen, bundleIdentifier_,
                           [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
@@ -16,6 +26,14 @@ Cancellable BusWorkspace::observeReopen(std::function<void()> handler) {
 
 bool postDidWake(VmacBus& bus) {
     return bus.emit(kWorkspaceDidWake);
+}
+
+bool postScreensDidSleep(VmacBus& bus) {
+    return bus.emit(kWorkspaceScreensDidSleep);
+}
+
+bool postScreensDidWake(VmacBus& bus) {
+    return bus.emit(kWorkspaceScreensDidWake);
 }
 
 bool postReopen(VmacBus& bus, const std::string& bundleIdentifier) {

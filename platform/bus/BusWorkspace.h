@@ -7,7 +7,7 @@
 
 namespace lidora::vmac {
 
-// NSWorkspace's wake notification and the reopen event, from the virtual
+// NSWorkspace's wake and display sleep notifications and the reopen event, from the virtual
 // Mac's bus. Reopen events are addressed by bundle identifier; this process
 // hears those for `bundleIdentifier`.
 class BusWorkspace final : public Workspace {
@@ -16,6 +16,8 @@ public:
         : bus_(bus), bundleIdentifier_(std::move(bundleIdentifier)) {}
 
     [[nodiscard]] Cancellable observeDidWake(std::function<void()> handler) override;
+    [[nodiscard]] Cancellable observeScreensDidSleep(std::function<void()> handler) override;
+    [[nodiscard]] Cancellable observeScreensDidWake(std::function<void()> handler) override;
     [[nodiscard]] Cancellable observeReopen(std::function<void()> handler) override;
 
 private:
@@ -23,8 +25,11 @@ private:
     std::string bundleIdentifier_;
 };
 
-// What the system does: the Mac wakes; an application is opened again.
+// What the system does: the Mac wakes; its displays sleep or wake; an
+// application is opened again.
 bool postDidWake(VmacBus& bus);
+bool postScreensDidSleep(VmacBus& bus);
+bool postScreensDidWake(VmacBus& bus);
 bool postReopen(VmacBus& bus, const std::string& bundleIdentifier);
 
 }  // namespace lidora::vmac

@@ -38,6 +38,9 @@ int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runOpen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPublishUpdate(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runLock(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runUnlock(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runPower(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

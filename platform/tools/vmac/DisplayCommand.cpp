@@ -1,5 +1,5 @@
 // vmac display: the displays the virtual Mac's window server has online,
-// their brightness, and the ambient light sensor.
+// their brightness, the ambient light sensor, and display sleep.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 
 #include "platform/displays/DisplayRecords.h"
 #include "platform/tools/vmac/Command.h"
+#include "platform/tools/vmac/SessionChange.h"
 
 namespace lidora::vmac {
 
@@ -20,10 +21,13 @@ constexpr const char* kUsage =
     "       vmac display remove ID              disconnect a display\n"
     "       vmac display brightness [ID] VALUE  set a display's brightness (0 to 1);\n"
     "                                           without ID, the built-in display's\n"
-    "       vmac display ambient LUX            set the ambient light in lux\n\n"
+    "       vmac display ambient LUX            set the ambient light in lux\n"
+    "       vmac display sleep                  put the displays to sleep\n"
+    "       vmac display wake                   wake the Mac and its displays\n\n"
     "A fresh virtual Mac has one built-in display, id 1, at brightness 0.5, in\n"
     "200 lux. corebrightnessd looks at the logo again when the built-in display's\n"
-    "brightness changes.\n";
+    "brightness changes. Apps hear display sleep as the workspace's screens-did-sleep\n"
+    "notification, and waking as the Mac's did-wake and then screens-did-wake.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "vmac display: %s\n%s", message.c_str(), kUsage);
@@ -73,6 +77,9 @@ int list(const VmacPaths& paths) {
                     display.brightness);
     }
     std::printf("ambient light %g lux\n", records->ambientLux);
+    if (const auto session = readSessionState(paths); session && session->displaysAsleep) {
+        std::printf("displays asleep\n");
+    }
     return 0;
 }
 
@@ -172,6 +179,15 @@ int runDisplay(const VmacPaths& paths, const std::vector<std::string>& arguments
             records.ambientLux = *lux;
             return std::nullopt;
         });
+    }
+    if (action == "sleep" || action == "wake") {
+        if (arguments.size() != 1) {
+            return usageError(action + " takes no arguments");
+        }
+        const bool asleep = action == "sleep";
+        return changeSession(
+            paths, "display", [asleep](SessionState& state) { state.displaysAsleep = asleep; },
+            asleep ? "The displays are already asleep" : "The displays are already awake");
     }
     return usageError("unknown action '" + action + "'");
 }

@@ -9,6 +9,8 @@
 //   bus-probe hold COMBO FILE   registers the hot key as signature 'LDRA',
 //                               id 1, then waits: "registered" or "refused
 //                               STATUS" (exit 1), and "pressed SIGNATURE ID"
+//   bus-probe session           prints "locked true|false" and "power TYPE"
+//                               ("none" when unknown), read as an app does
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,6 +22,8 @@
 #include "platform/bus/BusHotKeyEventManager.h"
 #include "platform/bus/BusWorkspace.h"
 #include "platform/runloop/PollRunLoop.h"
+#include "platform/session/VirtualPowerSources.h"
+#include "platform/session/VirtualSessionInfo.h"
 #include "platform/system/VirtualProcessEnvironment.h"
 
 using namespace lidora;
@@ -85,6 +89,17 @@ int hold(const VmacPaths& paths, const std::string& combo, const std::filesystem
     return 0;
 }
 
+int printSession(const VmacPaths& paths) {
+    const auto session = VirtualSessionInfo(paths).copyCurrentDictionary();
+    const auto found = session ? session->find(kSessionScreenIsLockedKey) : PreferenceDictionary::const_iterator();
+    const bool locked = session && found != session->end() && found->second.isBool() && *found->second.asBool();
+    const VirtualPowerSources sources(paths);
+    const auto info = sources.copyPowerSourcesInfo();
+    const auto type = info ? sources.providingPowerSourceType(*info) : std::nullopt;
+    std::printf("locked %s\npower %s\n", locked ? "true" : "false", type ? type->c_str() : "none");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,6 +116,9 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "hold") {
         return hold(paths, argv[2], argv[3]);
     }
-    std::fprintf(stderr, "usage: bus-probe [post NAME | hold COMBO FILE]\n");
+    if (argc == 2 && std::string(argv[1]) == "session") {
+        return printSession(paths);
+    }
+    std::fprintf(stderr, "usage: bus-probe [post NAME | hold COMBO FILE | session]\n");
     return 64;
 }

@@ -24,6 +24,8 @@ struct FakeWorkspace final : Workspace {
         wake = std::move(handler);
         return {};
     }
+    Cancellable observeScreensDidSleep(std::function<void()> /*handler*/) override { return {}; }
+    Cancellable observeScreensDidWake(std::function<void()> /*handler*/) override { return {}; }
     Cancellable observeReopen(std::function<void()> handler) override {
         reopen = std::move(handler);
         return {};
