@@ -47,7 +47,6 @@ TEST(Logger, TagsRecordsWithSubsystemCategoryAndLevel) {
     silent.error("goes nowhere %d", 1);
 }
 
-
 TEST(LogThrottle, LetsABurstThroughThenCountsWhatItHeldBack) {
     using std::chrono::milliseconds;
     TimePoint now{};
