@@ -42,6 +42,8 @@ public:
 
     [[nodiscard]] UserDefaults& levelStore() { return *levelStore_; }
     [[nodiscard]] LogoBrightnessBackend& backend() { return *backend_; }
+    // The app's standard defaults, where effects mark that they animate the tables.
+    [[nodiscard]] UserDefaults& defaults() { return *defaults_; }
 
     // True when the tables match the stored level (or an effect owns them);
     // false when they cannot be read or written. Without force, tables
