@@ -39,7 +39,9 @@ inline constexpr std::string_view kEndMarker = ".-.-.";
 std::optional<std::string_view> code(std::string_view character);
 
 // The light steps of a text: bright steps for its symbols, dark gaps merged,
-// ending with a dark pause. Empty when nothing in the text can be sent.
+// ending with a dark pause. Empty when nothing in the text can be sent (also
+// for a text past kMaxCharactersInput). Invalid UTF-8 reads as U+FFFD, which
+// has no code.
 // Only the gaps of the timing matter; a gap below 1 unit adds nothing.
 std::vector<Step> steps(std::string_view text, const Timing& timing, bool markers);
 

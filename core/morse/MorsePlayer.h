@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/brightness/BrightnessTables.h"
@@ -15,6 +16,10 @@
 #include "core/runtime/Logger.h"
 
 namespace lidora {
+
+// Labels of the two players, as their log lines name them.
+inline constexpr std::string_view kOnAirSignalLabel = "On Air signal";
+inline constexpr std::string_view kMessageLabel = "Message";
 
 // Flashes Morse steps on the lid logo by writing bright or dark copies of the
 // brightness tables; it never switches the light, so it shows only while the
