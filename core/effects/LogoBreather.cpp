@@ -44,7 +44,11 @@ LogoBreather::LogoBreather(LogoBrightnessController& brightness, RunLoop& loop, 
       log_(std::move(log)),
       startDate_(loop.now()) {}
 
-LogoBreather::~LogoBreather() = default;
+// Released while breathing, it still gives the display and the tables back:
+// a controller left suspended would never apply the user's level again.
+LogoBreather::~LogoBreather() {
+    stop();
+}
 
 void LogoBreather::start() {
     if (isRunning_) {
