@@ -24,13 +24,21 @@ struct FakeWorkspace final : Workspace {
         wake = std::move(handler);
         return {};
     }
-    Cancellable observeScreensDidSleep(std::function<void()> /*handler*/) override { return {}; }
-    Cancellable observeScreensDidWake(std::function<void()> /*handler*/) override { return {}; }
+    Cancellable observeScreensDidSleep(std::function<void()> handler) override {
+        screensSleep = std::move(handler);
+        return {};
+    }
+    Cancellable observeScreensDidWake(std::function<void()> handler) override {
+        screensWake = std::move(handler);
+        return {};
+    }
     Cancellable observeReopen(std::function<void()> handler) override {
         reopen = std::move(handler);
         return {};
     }
     std::function<void()> wake;
+    std::function<void()> screensSleep;
+    std::function<void()> screensWake;
     std::function<void()> reopen;
 };
 
