@@ -139,7 +139,6 @@ int main(int argc, char** argv) {
     app::QtApplicationShell shell(bundle / "Contents" / "Resources");
     app::PlainWindowHolder settingsWindow(QStringLiteral("Lidora Settings"));
     app::PlainWindowHolder messageWindow(QStringLiteral("Send a Message"));
-    NoLogoEffects effects;
     NoClassicLogo classicLogo;
 
     auto updaterFactory = makeStandardUpdaterControllerFactory(
@@ -164,7 +163,7 @@ int main(int argc, char** argv) {
                                   .application = shell,
                                   .settingsWindow = settingsWindow,
                                   .messageWindow = messageWindow,
-                                  .effects = effects,
+                                  .makeEffects = makeEffects,
                                   .classicLogo = classicLogo,
                                   .makeUpdaterController = std::move(updaterFactory)});
     delegate.controller();

@@ -102,7 +102,7 @@ void LogoEffectsWatcher::update() {
     const bool darkMode = keepDark();
     applyDarkMode(darkMode, onAir || message_ != nullptr);
     const bool breathing = settings.breathe && screenLocked_ && onACPower_;
-    const bool lit = parts_.lightOn();
+    const bool lit = parts_.light.isOn();
 
     LogoEffect next = LogoEffect::none;
     if (message_) {
@@ -162,13 +162,13 @@ void LogoEffectsWatcher::startEffect(LogoEffect effect) {
 
 void LogoEffectsWatcher::applyDarkMode(bool keepDark, bool wantLight) {
     const bool turnedOff = parts_.standard.boolean(kOnAirTurnedLightOffKey).value_or(false);
-    if (!keepDark && turnedOff && parts_.lightOn()) {
+    if (!keepDark && turnedOff && parts_.light.isOn()) {
         removeTurnedOffMark();  // the light is back; nothing is owed
     }
     if (pendingLight_) {
         return;  // a switch is in flight and ends with update()
     }
-    const bool isOn = parts_.lightOn();
+    const bool isOn = parts_.light.isOn();
     std::optional<bool> target;
     if (keepDark) {
         if (wantLight != isOn) {
@@ -186,7 +186,7 @@ void LogoEffectsWatcher::applyDarkMode(bool keepDark, bool wantLight) {
 }
 
 Task<void> LogoEffectsWatcher::switchForDarkMode(bool target, bool keepDark, std::weak_ptr<bool> alive) {
-    co_await parts_.setLight(target);
+    co_await parts_.light.set(target);
     if (alive.expired()) {
         co_return;
     }
@@ -229,12 +229,12 @@ Task<bool> LogoEffectsWatcher::send(std::string text, MorseCode::Timing timing, 
         endMessage();
     }
     turnedLightOnForMessage_ = lightOwed;
-    if (!parts_.lightOn()) {
-        co_await parts_.setLight(true);
+    if (!parts_.light.isOn()) {
+        co_await parts_.light.set(true);
         if (alive.expired()) {
             co_return false;
         }
-        if (!parts_.lightOn()) {
+        if (!parts_.light.isOn()) {
             turnedLightOnForMessage_ = false;
             messageState_.problem.set(std::string(kLightDidNotComeOnProblem));
             co_return false;
@@ -276,7 +276,7 @@ void LogoEffectsWatcher::endMessage() {
 
 Task<void> LogoEffectsWatcher::giveLightBack(bool switchOff, std::weak_ptr<bool> alive) {
     if (switchOff) {
-        co_await parts_.setLight(false);
+        co_await parts_.light.set(false);
     }
     if (!alive.expired()) {
         update();

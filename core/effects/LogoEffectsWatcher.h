@@ -10,6 +10,7 @@
 #include "core/brightness/LogoBrightnessController.h"
 #include "core/effects/DeviceUsage.h"
 #include "core/effects/LogoBreather.h"
+#include "core/effects/LogoEffects.h"
 #include "core/morse/MorseCode.h"
 #include "core/morse/MorseMessageState.h"
 #include "core/morse/MorsePlayer.h"
@@ -52,10 +53,7 @@ struct LogoEffectsParts {
     const PowerSources& power;
     // Built on first use, calling back on every change of its answer.
     std::function<std::unique_ptr<DeviceUsage>(std::function<void()> onChange)> makeDevices;
-    // Whether the logo light is on now, as the light controller knows it.
-    std::function<bool()> lightOn;
-    // Switches the light and finishes when done, whatever the outcome.
-    std::function<Task<void>(bool on)> setLight;
+    LogoEffectsLight light;
     std::shared_ptr<LogSink> logSink;
 };
 
@@ -63,25 +61,26 @@ struct LogoEffectsParts {
 // from lock, power, display sleep, camera and microphone, the settings and
 // the light, and runs the mode that keeps the logo dark except on air by
 // switching the light itself. Use on the run loop's thread.
-class LogoEffectsWatcher {
+class LogoEffectsWatcher final : public LogoEffects {
 public:
     explicit LogoEffectsWatcher(LogoEffectsParts parts);
-    ~LogoEffectsWatcher();
+    ~LogoEffectsWatcher() override;
     LogoEffectsWatcher(const LogoEffectsWatcher&) = delete;
     LogoEffectsWatcher& operator=(const LogoEffectsWatcher&) = delete;
 
     // Follows the system from now on and evaluates once; call once.
-    void start();
+    void start() override;
     // Re-evaluates and switches effects when the answer changed.
-    void update();
+    void update() override;
     // True once sending has begun; otherwise the message state says why not.
-    Task<bool> send(std::string text, MorseCode::Timing timing, bool markers);
+    Task<bool> send(std::string text, MorseCode::Timing timing, bool markers) override;
+    [[nodiscard]] std::optional<std::string> problem() const override { return messageState_.problem.get(); }
     // Forgets the message and gives back a light switched on for it.
     void endMessage();
     // Mirrors the keep-dark mode for the Control Center extension.
     void publishKeepsLogoDark();
     // At termination: every player stopped and no effect, light left as is.
-    void stopAll();
+    void stopAll() override;
 
     [[nodiscard]] bool readScreenLocked() const;
     [[nodiscard]] bool readACPower() const;

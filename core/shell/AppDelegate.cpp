@@ -21,6 +21,10 @@ Task<void> startLight(std::shared_ptr<LightController> controller) {
     co_await controller->start();
 }
 
+Task<void> switchLight(std::shared_ptr<LightController> controller, LightState target) {
+    co_await controller->setLight(target);
+}
+
 Task<void> readLight(std::shared_ptr<LightController> controller) {
     co_await controller->refresh();
 }
@@ -110,8 +114,22 @@ void AppDelegate::keepBrightness() {
     brightnessTimer_ = parts_.loop.scheduleRepeating(kBrightnessUpkeepInterval, [this] { applyBrightness(); });
 }
 
+LogoEffects& AppDelegate::effects() {
+    if (!effects_) {
+        // The delegate outlives the effects it owns, so they may use it freely.
+        effects_ = parts_.makeEffects(
+            LogoEffectsLight{.isOn = [this] { return controller().knownLightState() == LightState::on; },
+                             .set =
+                                 [this](bool on) {
+                                     controller();
+                                     return switchLight(controller_, on ? LightState::on : LightState::off);
+                                 }});
+    }
+    return *effects_;
+}
+
 void AppDelegate::startEffects() {
-    parts_.effects.start();
+    effects().start();
 }
 
 void AppDelegate::followChangedNotice() {
@@ -162,7 +180,7 @@ void AppDelegate::rescueHiddenIcon() {
 }
 
 void AppDelegate::applicationWillTerminate() {
-    parts_.effects.stopAll();
+    effects().stopAll();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -185,7 +203,7 @@ void AppDelegate::showAboutPanel() {
                                                         classic ? "AboutIconRainbow" : "AppIcon"});
 }
 
-Task<std::optional<std::string>> AppDelegate::sendMessage(std::string text) {
+Task<std::optional<std::string>> AppDelegate::sendMessage(std::string text, MorseCode::Timing timing, bool markers) {
     if (auto blocked = controller().blockingMessage()) {
         co_return blocked;
     }
@@ -195,11 +213,18 @@ Task<std::optional<std::string>> AppDelegate::sendMessage(std::string text) {
             co_return std::string("Couldn't read whether the logo light is on.");
         }
     }
-    co_return parts_.effects.send(text);
+    if (co_await effects().send(std::move(text), timing, markers)) {
+        co_return std::nullopt;
+    }
+    auto problem = effects().problem();
+    if (!problem || problem->empty()) {
+        problem = "Couldn't send the message.";
+    }
+    co_return problem;
 }
 
 void AppDelegate::applyPreferences() {
-    parts_.effects.update();
+    effects().update();
     const bool enabled = standard_->boolean(kClassicLogoEnabledKey).value_or(false);
     const bool lightOn = controller().knownLightState() == LightState::on;
     const auto mode = effectiveShowMode(standard_->string(kClassicLogoShowModeKey), controller().hardware());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/brightness/LogoBrightnessController.h"
+#include "core/effects/LogoEffects.h"
 #include "core/light/HelperRegistering.h"
 #include "core/light/LightController.h"
 #include "core/light/LightService.h"
@@ -61,7 +62,8 @@ struct AppParts {
     ApplicationShell& application;
     WindowHolder& settingsWindow;
     WindowHolder& messageWindow;
-    LogoEffects& effects;
+    // Builds the effects once, on first use, over the delegate's light.
+    LogoEffectsFactory makeEffects;
     ClassicLogo& classicLogo;
     StandardUpdaterControllerFactory makeUpdaterController;
 };
@@ -92,7 +94,8 @@ public:
     void showMessageWindow() override;
     void showAboutPanel() override;
     // For Shortcuts: the problem text, or none on success.
-    Task<std::optional<std::string>> sendMessage(std::string text);
+    Task<std::optional<std::string>> sendMessage(std::string text, MorseCode::Timing timing, bool markers);
+    LogoEffects& effects();
 
     [[nodiscard]] bool overlayShown() const { return overlayShown_; }
     [[nodiscard]] const std::shared_ptr<HotKey>& easterEggHotKey() const { return easterEggHotKey_; }
@@ -126,6 +129,7 @@ private:
     std::shared_ptr<HotKey> easterEggHotKey_;
     std::shared_ptr<HotKey> messageHotKey_;
     std::unique_ptr<Updater> updater_;
+    std::unique_ptr<LogoEffects> effects_;
     ApprovalWatch approval_;
     // Preference changes come on any thread.
     OwnedPosts posts_;

@@ -45,8 +45,8 @@ protected:
                     devices = made.get();
                     return made;
                 },
-            .lightOn = [this] { return light.on; },
-            .setLight = [this](bool on) { return testing::switchFakeLight(light, on); },
+            .light = {.isOn = [this] { return light.on; },
+                      .set = [this](bool on) { return testing::switchFakeLight(light, on); }},
             .logSink = sink,
         });
         watcher->start();

@@ -47,30 +47,35 @@ protected:
     }
 
     AppDelegate& launch(std::string model = "Mac17,12") {
-        app =
-            std::make_unique<AppDelegate>(AppParts{.loop = loop,
-                                                   .logSink = nullptr,
-                                                   .defaults = defaults,
-                                                   .light = light,
-                                                   .registration = registration,
-                                                   .modelIdentifier = std::move(model),
-                                                   .environment = environment,
-                                                   .brightness = *brightness,
-                                                   .controls = controls,
-                                                   .notifications = notifications,
-                                                   .workspace = workspace,
-                                                   .hotKeyEvents = hotKeyEvents,
-                                                   .loginItem = loginItem,
-                                                   .application = shell,
-                                                   .settingsWindow = settings,
-                                                   .messageWindow = message,
-                                                   .effects = effects,
-                                                   .classicLogo = classicLogo,
-                                                   .makeUpdaterController = [this](bool, StandardUserDriverDelegate&) {
-                                                       auto made = std::make_unique<FakeUpdaterController>();
-                                                       updater = made.get();
-                                                       return made;
-                                                   }});
+        app = std::make_unique<AppDelegate>(AppParts{.loop = loop,
+                                                     .logSink = nullptr,
+                                                     .defaults = defaults,
+                                                     .light = light,
+                                                     .registration = registration,
+                                                     .modelIdentifier = std::move(model),
+                                                     .environment = environment,
+                                                     .brightness = *brightness,
+                                                     .controls = controls,
+                                                     .notifications = notifications,
+                                                     .workspace = workspace,
+                                                     .hotKeyEvents = hotKeyEvents,
+                                                     .loginItem = loginItem,
+                                                     .application = shell,
+                                                     .settingsWindow = settings,
+                                                     .messageWindow = message,
+                                                     .makeEffects =
+                                                         [this](LogoEffectsLight /*light*/) {
+                                                             auto made = std::make_unique<FakeEffects>();
+                                                             effects = made.get();
+                                                             return made;
+                                                         },
+                                                     .classicLogo = classicLogo,
+                                                     .makeUpdaterController =
+                                                         [this](bool, StandardUserDriverDelegate&) {
+                                                             auto made = std::make_unique<FakeUpdaterController>();
+                                                             updater = made.get();
+                                                             return made;
+                                                         }});
         app->applicationDidFinishLaunching();
         loop.runUntilIdle();
         return *app;
@@ -95,7 +100,7 @@ protected:
     FakeShell shell;
     FakeWindow settings;
     FakeWindow message;
-    NoLogoEffects effects;
+    FakeEffects* effects = nullptr;
     NoClassicLogo classicLogo;
     FakeUpdaterController* updater = nullptr;
     std::unique_ptr<AppDelegate> app;
@@ -250,7 +255,7 @@ TEST_F(AppDelegateTest, SendMessageReportsWhyItCannot) {
     ASSERT_TRUE(blocked);
     std::optional<std::optional<std::string>> result;
     auto run = [](AppDelegate& delegate, std::optional<std::optional<std::string>>& out) -> Task<void> {
-        out = co_await delegate.sendMessage("SOS");
+        out = co_await delegate.sendMessage("SOS", MorseCode::Timing{}, true);
     };
     spawn(loop, run(*app, result));
     loop.runUntilIdle();

@@ -42,6 +42,18 @@ struct FakeWorkspace final : Workspace {
     std::function<void()> reopen;
 };
 
+// Effects that do nothing and cannot send.
+struct FakeEffects final : LogoEffects {
+    void start() override { ++starts; }
+    void update() override { ++updates; }
+    void stopAll() override { ++stops; }
+    Task<bool> send(std::string /*text*/, MorseCode::Timing /*timing*/, bool /*markers*/) override { co_return false; }
+    [[nodiscard]] std::optional<std::string> problem() const override { return std::nullopt; }
+    int starts = 0;
+    int updates = 0;
+    int stops = 0;
+};
+
 struct FakeControls final : ControlCenter {
     void reloadControls(std::string_view kind) override { reloads.emplace_back(kind); }
     std::vector<std::string> reloads;
