@@ -46,6 +46,26 @@ std::string renderString(const LogArgument& argument) {
     return renderNumber(argument, 'd');
 }
 
+// Decorations are a comma-separated list, such as "bool,public".
+bool hasDecoration(std::string_view decorations, std::string_view wanted) {
+    while (!decorations.empty()) {
+        const auto comma = decorations.find(',');
+        if (decorations.substr(0, comma) == wanted) {
+            return true;
+        }
+        decorations = comma == std::string_view::npos ? std::string_view() : decorations.substr(comma + 1);
+    }
+    return false;
+}
+
+std::string renderBool(const LogArgument& argument) {
+    if (const auto* s = std::get_if<std::string>(&argument)) {
+        return *s;
+    }
+    const bool value = std::visit([](const auto& v) { return v != std::decay_t<decltype(v)>{}; }, argument);
+    return value ? "true" : "false";
+}
+
 }  // namespace
 
 std::string renderLogMessage(std::string_view format, const std::vector<LogArgument>& arguments) {
@@ -92,6 +112,8 @@ std::string renderLogMessage(std::string_view format, const std::vector<LogArgum
                                (textual && privacy.find("public") == std::string_view::npos);
         if (isPrivate) {
             out.append(kRedacted);
+        } else if (!textual && hasDecoration(privacy, "bool")) {
+            out.append(renderBool(argument));
         } else if (textual) {
             out.append(renderString(argument));
         } else {

@@ -16,7 +16,8 @@ namespace lidora {
 using LogArgument = std::variant<std::int64_t, std::uint64_t, double, std::string>;
 
 // Renders a system-log format: %d %i %u %ld %lld %lu %x %f %s %@ %%, each
-// optionally with {public} or {private}. Strings and objects are private
+// optionally with {public} or {private}, and {bool} (as in {bool,public})
+// for a number shown as true or false. Strings and objects are private
 // unless marked public; numbers are public unless marked private. Missing
 // arguments render as "<missing>", surplus ones are ignored.
 std::string renderLogMessage(std::string_view format, const std::vector<LogArgument>& arguments);

@@ -20,6 +20,9 @@ TEST(LogFormat, PublicArgumentsShowAndPrivateTextIsRedacted) {
               "pid <private> of Lidora");
     EXPECT_EQ(renderLogMessage("100%% at %u/%x", {std::uint64_t{7}, std::uint64_t{255}}), "100% at 7/ff");
     EXPECT_EQ(renderLogMessage("level %f", {0.5}), "level 0.500000");
+    EXPECT_EQ(renderLogMessage("camera %{bool,public}d, mic %{bool}d, %{bool,private}d, %{public,bool}u",
+                               {std::int64_t{1}, std::int64_t{0}, std::int64_t{1}, std::uint64_t{2}}),
+              "camera true, mic false, <private>, true");
 }
 
 TEST(LogFormat, MismatchedOrBrokenFormatsNeverCrash) {
@@ -46,7 +49,6 @@ TEST(Logger, TagsRecordsWithSubsystemCategoryAndLevel) {
     Logger silent;
     silent.error("goes nowhere %d", 1);
 }
-
 
 TEST(LogThrottle, LetsABurstThroughThenCountsWhatItHeldBack) {
     using std::chrono::milliseconds;
