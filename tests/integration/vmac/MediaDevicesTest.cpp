@@ -24,8 +24,6 @@ using testing::VirtualMac;
 // The monitor in this process follows what vmac, another process, plays.
 TEST(MediaDevices, VmacCommandsReachTheListenersOfAnotherProcess) {
     VirtualMac mac{TEST_BIN_DIR};
-    ASSERT_EQ(mac.vmac({"camera", "add", "X"}).status, 0);
-
     vmac::PollRunLoop loop;
     vmac::VirtualCMIOHardware video(loop, vmac::VmacPaths(mac.root()));
     vmac::VirtualAudioHardware audio(loop, vmac::VmacPaths(mac.root()));
@@ -43,6 +41,8 @@ TEST(MediaDevices, VmacCommandsReachTheListenersOfAnotherProcess) {
         return done();
     };
 
+    // The first camera command lays out the devices' folder under the watching monitor.
+    ASSERT_EQ(mac.vmac({"camera", "add", "X"}).status, 0);
     ASSERT_EQ(mac.vmac({"camera", "start", "X"}).status, 0);
     EXPECT_TRUE(heard([&] { return monitor.cameraInUse(); }));
 
