@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/ports/MacTypes.h"
 #include "core/runtime/Expected.h"
 
 namespace lidora {
@@ -27,13 +28,6 @@ inline constexpr std::uint32_t kCmdKey = 256;
 inline constexpr std::uint32_t kShiftKey = 512;
 inline constexpr std::uint32_t kOptionKey = 2048;
 inline constexpr std::uint32_t kControlKey = 4096;
-
-constexpr std::uint32_t fourCharCode(const char (&code)[5]) {
-    return (static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24U) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16U) |
-           (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8U) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
-}
 
 // The Carbon event manager's hot keys on the application event target.
 class HotKeyEventManager {

@@ -35,6 +35,8 @@ int runNotify(const VmacPaths& paths, const std::vector<std::string>& arguments)
 int runWake(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runControls(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runCamera(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runMic(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runOpen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPublishUpdate(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments);

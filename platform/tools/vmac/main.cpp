@@ -56,6 +56,8 @@ constexpr Command kCommands[] = {
     {"power", "print or set the power source (vmac power ac|battery)", runPower},
     {"controls", "list control kinds and the reloads requested for each", runControls},
     {"key", "press a hot key (vmac key shift+cmd+7)", runKey},
+    {"camera", "list, plug in and unplug cameras; start and stop using one", runCamera},
+    {"mic", "start and stop an app's microphone input (vmac mic start BUNDLE_ID)", runMic},
     {"open", "open an app, or send the running one the reopen event", runOpen},
     {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
     {"install", "install an app bundle into /Applications and sign it", runInstall},
