@@ -13,6 +13,8 @@
 #include "app/QtApplicationShell.h"
 #include "app/QtRunLoop.h"
 #include "core/brightness/CoreBrightnessBackend.h"
+#include "core/effects/DeviceUsageMonitor.h"
+#include "core/effects/LogoEffectsWatcher.h"
 #include "core/light/DaemonRegistration.h"
 #include "core/light/HelperClient.h"
 #include "core/shell/AppDelegate.h"
@@ -20,14 +22,19 @@
 #include "platform/bus/ApplicationInstance.h"
 #include "platform/bus/BusControlCenter.h"
 #include "platform/bus/BusDarwinNotificationCenter.h"
+#include "platform/bus/BusDistributedNotificationCenter.h"
 #include "platform/bus/BusHotKeyEventManager.h"
 #include "platform/bus/BusWorkspace.h"
 #include "platform/bus/VmacBus.h"
 #include "platform/displays/VirtualDisplayList.h"
 #include "platform/frameworks/CoreBrightnessLoader.h"
 #include "platform/log/UnifiedLogSink.h"
+#include "platform/media/VirtualAudioHardware.h"
+#include "platform/media/VirtualCMIOHardware.h"
 #include "platform/prefs/FileUserDefaults.h"
 #include "platform/servicemanagement/VirtualDaemonService.h"
+#include "platform/session/VirtualPowerSources.h"
+#include "platform/session/VirtualSessionInfo.h"
 #include "platform/sparkle/SparkleUpdaterFactory.h"
 #include "platform/sparkle/qt/QtUpdateDialog.h"
 #include "platform/system/AutostartLoginItem.h"
@@ -140,6 +147,38 @@ int main(int argc, char** argv) {
     app::PlainWindowHolder settingsWindow(QStringLiteral("Lidora Settings"));
     app::PlainWindowHolder messageWindow(QStringLiteral("Send a Message"));
     NoClassicLogo classicLogo;
+
+    // The logo effects write their frames through a backend of their own.
+    CoreBrightnessBackend effectsBackend(loadCoreBrightnessFrameworks(paths),
+                                         std::make_shared<VirtualDisplayList>(paths), loop);
+    BusDistributedNotificationCenter distributed(bus);
+    const VirtualSessionInfo session(paths);
+    const VirtualPowerSources power(paths);
+    VirtualCMIOHardware cameras(loop, paths);
+    VirtualAudioHardware audio(loop, paths);
+    const auto standardDefaults = defaults.standard();
+    const auto groupDefaults = suiteOrStandard(defaults, kAppGroupSuite);
+    const LogoEffectsFactory makeEffects = [&](LogoEffectsLight light) -> std::unique_ptr<LogoEffects> {
+        auto makeDevices = [&](std::function<void()> onChange) -> std::unique_ptr<DeviceUsage> {
+            return std::make_unique<DeviceUsageMonitor>(cameras, audio, static_cast<std::int32_t>(::getpid()),
+                                                        Logger(sink, std::string(kLogSubsystem), "onair"),
+                                                        std::move(onChange));
+        };
+        return std::make_unique<LogoEffectsWatcher>(LogoEffectsParts{.loop = loop,
+                                                                     .backend = effectsBackend,
+                                                                     .brightness = brightness,
+                                                                     .standard = *standardDefaults,
+                                                                     .group = *groupDefaults,
+                                                                     .controls = controls,
+                                                                     .distributed = distributed,
+                                                                     .workspace = workspace,
+                                                                     .darwin = notifications,
+                                                                     .session = session,
+                                                                     .power = power,
+                                                                     .makeDevices = makeDevices,
+                                                                     .light = std::move(light),
+                                                                     .logSink = sink});
+    };
 
     auto updaterFactory = makeStandardUpdaterControllerFactory(
         loop, paths,
