@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+
+#include "platform/vmac/FileDescriptor.h"
+
+namespace lidora::vmac {
+
+// A process's line to the log service. Sending never blocks for long: when
+// the service's queue stays full past `sendWait`, the datagram is dropped.
+// Safe from any thread.
+class LogServiceClient {
+public:
+    static constexpr std::chrono::milliseconds kSendWait{200};
+
+    explicit LogServiceClient(std::filesystem::path socket, std::chrono::milliseconds sendWait = kSendWait);
+
+    // Whether the datagram is queued for the service; false when the service
+    // is not running or stays busy.
+    bool send(std::string_view datagram);
+
+    // Waits, at most `limit`, until the service has stored everything queued
+    // before: datagrams from every sender are handled in the order they
+    // queued. False when the service is not running or did not answer.
+    bool sync(std::chrono::milliseconds limit);
+
+private:
+    bool connected();
+    bool sendLocked(std::string_view datagram, std::chrono::steady_clock::time_point deadline);
+
+    std::filesystem::path socket_;
+    std::chrono::milliseconds sendWait_;
+    std::mutex mutex_;
+    FileDescriptor fd_;
+    std::uint64_t nextToken_;
+};
+
+}  // namespace lidora::vmac
