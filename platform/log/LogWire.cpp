@@ -37,11 +37,11 @@ std::string encodeLogDatagram(const LogRecord& record) {
     if (text.size() <= kMaxLogDatagram) {
         return text;
     }
-    // Escapes may grow the text; cut the message by the excess and again if needed.
-    std::string message = record.message;
-    while (text.size() > kMaxLogDatagram && !message.empty()) {
-        message.resize(message.size() - std::min(message.size(), text.size() - kMaxLogDatagram + 16));
-        json["message"] = message + "…";
+    // Escapes grow the text: shrink the message in proportion until it fits.
+    std::size_t keep = record.message.size();
+    while (text.size() > kMaxLogDatagram && keep > 0) {
+        keep = keep * (kMaxLogDatagram - 64) / text.size();
+        json["message"] = record.message.substr(0, keep) + "…";
         text = dumped(json);
     }
     return text;
