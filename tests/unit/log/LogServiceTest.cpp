@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -126,6 +127,17 @@ TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) 
     EXPECT_EQ(records.back().uid, ::geteuid());
     EXPECT_EQ(records.back().process, processNameOf(::getpid()));
     EXPECT_FALSE(LogServer::open(paths)) << "one service at a time";
+}
+
+TEST(LogServer, NamesTheSendersExecutableOrSaysItIsGone) {
+    EXPECT_EQ(processNameOf(::getpid()), std::filesystem::read_symlink("/proc/self/exe").filename().string());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(processNameOf(child), kGoneProcess) << "never a name from what the sender says";
 }
 
 TEST(UnifiedLogSink, DropsAndCountsWhatNoServiceTakesWithoutHanging) {
