@@ -57,23 +57,30 @@ bool LogServiceClient::connected() {
     return true;
 }
 
-bool LogServiceClient::sendLocked(std::string_view datagram, std::chrono::steady_clock::time_point deadline) {
+bool LogServiceClient::sendLocked(std::string_view datagram, std::chrono::steady_clock::time_point deadline,
+                                  bool patient) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!connected()) {
             return false;
         }
         while (true) {
             if (::send(fd_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
+                congested_ = false;
                 return true;
             }
             if (errno == EINTR) {
                 continue;
             }
-            if (errno != EAGAIN || !waitFor(fd_.get(), POLLOUT, deadline)) {
+            // Once a wait ran out, later records go or are dropped at once
+            // until the service keeps up again: a flood by someone else must
+            // not stall this process on every record.
+            if (errno != EAGAIN || (congested_ && !patient) || std::chrono::steady_clock::now() >= deadline ||
+                !waitFor(fd_.get(), POLLOUT, deadline)) {
                 break;
             }
         }
         if (errno == EAGAIN) {
+            congested_ = true;
             return false;  // busy past the wait: dropped
         }
         fd_.reset();  // the service restarted: its new socket needs a new connection
@@ -83,14 +90,14 @@ bool LogServiceClient::sendLocked(std::string_view datagram, std::chrono::steady
 
 bool LogServiceClient::send(std::string_view datagram) {
     const std::lock_guard guard(mutex_);
-    return sendLocked(datagram, std::chrono::steady_clock::now() + sendWait_);
+    return sendLocked(datagram, std::chrono::steady_clock::now() + sendWait_, false);
 }
 
 bool LogServiceClient::sync(std::chrono::milliseconds limit) {
     const std::lock_guard guard(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     const auto token = ++nextToken_;
-    if (!sendLocked(encodeLogSync(token), deadline)) {
+    if (!sendLocked(encodeLogSync(token), deadline, true)) {
         return false;
     }
     std::array<char, 256> reply{};

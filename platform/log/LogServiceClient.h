@@ -11,8 +11,9 @@
 namespace lidora::vmac {
 
 // A process's line to the log service. Sending never blocks for long: when
-// the service's queue stays full past `sendWait`, the datagram is dropped.
-// Safe from any thread.
+// the service's queue stays full past `sendWait`, the datagram is dropped,
+// and so are later ones at once until the queue takes one again. Safe from
+// any thread.
 class LogServiceClient {
 public:
     static constexpr std::chrono::milliseconds kSendWait{200};
@@ -30,13 +31,15 @@ public:
 
 private:
     bool connected();
-    bool sendLocked(std::string_view datagram, std::chrono::steady_clock::time_point deadline);
+    // `patient`: wait even while congested, as a sync asked for it.
+    bool sendLocked(std::string_view datagram, std::chrono::steady_clock::time_point deadline, bool patient);
 
     std::filesystem::path socket_;
     std::chrono::milliseconds sendWait_;
     std::mutex mutex_;
     FileDescriptor fd_;
     std::uint64_t nextToken_;
+    bool congested_ = false;
 };
 
 }  // namespace lidora::vmac
