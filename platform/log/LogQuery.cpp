@@ -18,6 +18,27 @@ std::optional<std::int64_t> parseWhole(std::string_view text) {
     return value;
 }
 
+// One record, one line: a message cannot pass off lines of its own as records.
+std::string oneLine(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\r') {
+            line += "\\r";
+        } else if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            line += escaped;
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 }  // namespace
 
 Expected<LogQuery, std::string> parseLogQuery(const std::vector<std::string>& arguments) {
@@ -44,6 +65,11 @@ Expected<LogQuery, std::string> parseLogQuery(const std::vector<std::string>& ar
             query.category = value;
         } else if (option == "--process") {
             query.process = value;
+        } else if (option == "--uid") {
+            query.uid = parseWhole(value);
+            if (!query.uid) {
+                return unexpected("--uid takes a user id: " + value);
+            }
         } else if (option == "--level") {
             auto level = logLevelFromName(value);
             if (!level) {
@@ -80,7 +106,7 @@ std::vector<StoredLogRecord> selectRecords(std::vector<StoredLogRecord> records,
     std::erase_if(records, [&](const StoredLogRecord& r) {
         return (query.subsystem && r.subsystem != *query.subsystem) ||
                (query.category && r.category != *query.category) || (query.process && r.process != *query.process) ||
-               (query.level && r.level != *query.level) ||
+               (query.level && r.level != *query.level) || (query.uid && r.uid != *query.uid) ||
                (query.lastMicroseconds && r.microsecondsSinceEpoch < nowMicroseconds - *query.lastMicroseconds);
     });
     if (query.lastCount && records.size() > *query.lastCount) {
@@ -99,8 +125,8 @@ std::string formatLogRecord(const StoredLogRecord& record) {
     char prefix[128];
     std::snprintf(prefix, sizeof prefix, "%s.%06ld+0000 %-7s %-6lld ", stamp, micros,
                   std::string(logLevelName(record.level)).c_str(), static_cast<long long>(record.pid));
-    return std::string(prefix) + record.process + ": [" + record.subsystem + ":" + record.category + "] " +
-           record.message;
+    return std::string(prefix) + oneLine(record.process) + ": [" + oneLine(record.subsystem) + ":" +
+           oneLine(record.category) + "] " + oneLine(record.message);
 }
 
 }  // namespace lidora::vmac

@@ -16,6 +16,7 @@ struct LogQuery {
     std::optional<std::string> category;
     std::optional<std::string> process;
     std::optional<LogLevel> level;
+    std::optional<std::int64_t> uid;
     // --last N keeps the newest N records; --last 5m keeps a time window.
     std::optional<std::size_t> lastCount;
     std::optional<std::int64_t> lastMicroseconds;

@@ -3,11 +3,10 @@
 #include <systemd/sd-journal.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/log/LogWire.h"
 #include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
@@ -40,11 +39,17 @@ int journalPriority(LogLevel level) {
 
 }  // namespace
 
-UnifiedLogSink::UnifiedLogSink(UnifiedLogStore store, bool useJournal)
-    : store_(std::move(store)), useJournal_(useJournal), process_(currentProcessName()) {}
+UnifiedLogSink::UnifiedLogSink(std::filesystem::path serviceSocket, bool useJournal)
+    : client_(std::move(serviceSocket)), useJournal_(useJournal), process_(currentProcessName()) {}
+
+UnifiedLogSink::~UnifiedLogSink() {
+    if (unflushed_) {
+        flush();
+    }
+}
 
 std::shared_ptr<UnifiedLogSink> UnifiedLogSink::forCurrentProcess() {
-    return std::make_shared<UnifiedLogSink>(UnifiedLogStore(VmacPaths::fromEnvironment().unifiedLog()));
+    return std::make_shared<UnifiedLogSink>(logServiceSocket(VmacPaths::fromEnvironment()));
 }
 
 bool UnifiedLogSink::journalAvailable() {
@@ -52,24 +57,21 @@ bool UnifiedLogSink::journalAvailable() {
 }
 
 void UnifiedLogSink::write(const LogRecord& record) {
-    StoredLogRecord stored;
-    stored.microsecondsSinceEpoch =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    stored.pid = ::getpid();
-    stored.process = process_;
-    stored.subsystem = record.subsystem;
-    stored.category = record.category;
-    stored.level = record.level;
-    stored.message = record.message;
-    if (auto written = store_.append(stored); !written && !reportedFailure_.exchange(true)) {
-        std::fprintf(stderr, "%s: cannot write the unified log: %s\n", process_.c_str(), written.error().c_str());
+    if (client_.send(encodeLogDatagram(record))) {
+        unflushed_ = true;
+    } else {
+        ++dropped_;
     }
     if (useJournal_) {
         sd_journal_send("MESSAGE=%s", record.message.c_str(), "PRIORITY=%i", journalPriority(record.level),
                         "SYSLOG_IDENTIFIER=%s", process_.c_str(), "LIDORA_SUBSYSTEM=%s", record.subsystem.c_str(),
                         "LIDORA_CATEGORY=%s", record.category.c_str(), nullptr);
     }
+}
+
+bool UnifiedLogSink::flush(std::chrono::milliseconds limit) {
+    unflushed_ = false;
+    return client_.sync(limit);
 }
 
 }  // namespace lidora::vmac

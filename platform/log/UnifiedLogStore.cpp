@@ -27,6 +27,7 @@ std::string encodeLogRecord(const StoredLogRecord& record) {
     const nlohmann::json line = {
         {"time", record.microsecondsSinceEpoch},
         {"pid", record.pid},
+        {"uid", record.uid},
         {"process", record.process},
         {"subsystem", record.subsystem},
         {"category", record.category},
@@ -46,6 +47,7 @@ std::optional<StoredLogRecord> decodeLogRecord(std::string_view line) {
         StoredLogRecord record;
         record.microsecondsSinceEpoch = json.at("time").get<std::int64_t>();
         record.pid = json.at("pid").get<std::int64_t>();
+        record.uid = json.value("uid", std::int64_t{-1});
         record.process = json.at("process").get<std::string>();
         record.subsystem = json.at("subsystem").get<std::string>();
         record.category = json.at("category").get<std::string>();
@@ -79,17 +81,19 @@ Expected<void, std::string> UnifiedLogStore::append(const StoredLogRecord& recor
     // A few tries: another process may rotate the file under us.
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (!fd.valid()) {
-            if (!makeSharedDirectory(file_.parent_path())) {
+            if (!makeDirectories(file_.parent_path())) {
                 return unexpected(errnoText("cannot create " + file_.parent_path().string()));
             }
-            // Every user of the virtual Mac appends to the same file.
-            fd.reset(::open(file_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+            fd.reset(::open(file_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644));
             if (!fd.valid()) {
                 return unexpected(errnoText("cannot open " + file_.string()));
             }
-            struct stat info {};
-            if (::fstat(fd.get(), &info) == 0 && info.st_uid == geteuid()) {
-                ::fchmod(fd.get(), 0666);
+            // An earlier version left the file writable by everyone.
+            struct stat opened {};
+            if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() ||
+                ::fchmod(fd.get(), 0644) != 0) {
+                fd.reset();
+                return unexpected("refusing " + file_.string() + ": not a plain file of this user");
             }
         }
         if (::flock(fd.get(), LOCK_EX) != 0) {

@@ -18,6 +18,7 @@ namespace lidora::vmac {
 struct StoredLogRecord {
     std::int64_t microsecondsSinceEpoch = 0;
     std::int64_t pid = 0;
+    std::int64_t uid = -1;  // -1: written before the log service stamped senders' users
     std::string process;
     std::string subsystem;
     std::string category;
@@ -27,13 +28,14 @@ struct StoredLogRecord {
 
 std::optional<LogLevel> logLevelFromName(std::string_view name);
 
-// The log file shared by every process of the virtual Mac: one JSON object a
-// line, appended under an advisory lock so lines of different processes never
-// interleave. Past a size limit the file is rotated once, so it cannot grow
-// without bound.
+// One file of the unified log: one JSON object a line, appended under an
+// advisory lock so lines of different writers never interleave. Past a size
+// limit the file is rotated once, so it cannot grow without bound. Only the
+// log service writes it: the file is its owner's, and a symlink or a file of
+// another user in its place is refused.
 class UnifiedLogStore {
 public:
-    static constexpr std::uintmax_t kDefaultRotateBytes = std::uintmax_t{16} * 1024 * 1024;
+    static constexpr std::uintmax_t kDefaultRotateBytes = std::uintmax_t{4} * 1024 * 1024;
 
     explicit UnifiedLogStore(std::filesystem::path file, std::uintmax_t rotateBytes = kDefaultRotateBytes);
 

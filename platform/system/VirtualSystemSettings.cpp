@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/log/LogWire.h"
 #include "platform/log/UnifiedLogSink.h"
 #include "platform/system/LoginItemsOpenings.h"
 
@@ -11,7 +12,7 @@ namespace lidora::vmac {
 
 VirtualSystemSettings::VirtualSystemSettings(VmacPaths paths)
     : paths_(std::move(paths)),
-      log_(std::make_shared<UnifiedLogSink>(UnifiedLogStore(paths_.unifiedLog())), "com.zelquin.vmac", "settings") {}
+      log_(std::make_shared<UnifiedLogSink>(logServiceSocket(paths_)), "com.zelquin.vmac", "settings") {}
 
 void VirtualSystemSettings::openLoginItems() {
     const auto recorded = recordLoginItemsOpening(paths_, ::getuid(), localTimestampNow());

@@ -24,6 +24,8 @@ std::string expanded(const std::string& argument, const VmacPaths& paths) {
 
 const std::vector<SystemDaemon>& systemDaemons() {
     static const std::vector<SystemDaemon> daemons = {
+        // Takes every process's records; the unified log is written by it alone.
+        {"com.apple.logd", "logd", {}, {}, true},
         // Restarted within a second of `killall corebrightnessd`, as on a Mac.
         {"com.apple.corebrightnessd", "corebrightnessd", {}, {"com.apple.corebrightnessd"}, true, 1},
         {"com.zelquin.vmac.bus",

@@ -43,14 +43,14 @@ std::filesystem::path executableDirectory() {
 
 Expected<void, std::string> ensureBaseLayout(const VmacPaths& paths, const std::filesystem::path& toolsDirectory) {
     const auto& root = paths.root();
-    for (const auto& shared : {root / "Users", root / "var" / "db" / "diagnostics", root / "var" / "run"}) {
+    for (const auto& shared : {root / "Users", root / "var" / "run"}) {
         if (!makeSharedDirectory(shared)) {
             return unexpected("cannot create " + shared.string() + ": " + std::strerror(errno));
         }
     }
     for (const auto& dir :
          {root / "usr" / "bin", root / "Applications", root / "var" / "root" / "Library" / "Preferences",
-          systemVersionFile(paths).parent_path()}) {
+          paths.unifiedLog(), systemVersionFile(paths).parent_path()}) {
         if (!makeDirectories(dir)) {
             return unexpected("cannot create " + dir.string() + ": " + std::strerror(errno));
         }

@@ -23,9 +23,8 @@ public:
     [[nodiscard]] std::filesystem::path preferencesOfCurrentUser() const {
         return homeOfCurrentUser() / "Library" / "Preferences";
     }
-    [[nodiscard]] std::filesystem::path unifiedLog() const {
-        return root_ / "var" / "db" / "diagnostics" / "unified.jsonl";
-    }
+    // The unified log's folder, written by the log service alone.
+    [[nodiscard]] std::filesystem::path unifiedLog() const { return root_ / "var" / "db" / "diagnostics"; }
     [[nodiscard]] std::filesystem::path runDirectory() const { return root_ / "var" / "run"; }
     [[nodiscard]] std::filesystem::path applications() const { return root_ / "Applications"; }
 
@@ -42,7 +41,7 @@ private:
 };
 
 // Creates a directory and its parents. Folders every user of the virtual Mac
-// writes into (Users, the log's folder) are made sticky and world-writable,
+// writes into (Users, var/run) are made sticky and world-writable,
 // like /tmp, so any user can add its own entries but not remove others'.
 // Returns false with errno set when it cannot.
 bool makeDirectories(const std::filesystem::path& path);

@@ -15,6 +15,8 @@
 
 #include "core/runtime/Spawn.h"
 #include "platform/launchd/LaunchdClient.h"
+#include "platform/log/LogServiceClient.h"
+#include "platform/log/LogWire.h"
 #include "platform/process/ProcProcessTable.h"
 #include "platform/process/ProcessSweep.h"
 #include "platform/process/VmacMembership.h"
@@ -87,6 +89,14 @@ bool endRemainingProcesses(const VmacPaths& paths) {
     return report->refused.empty() && report->remaining.empty();
 }
 
+// launchd starts logd at load; records sent before it listens would be lost.
+void waitForLogService(const VmacPaths& paths, std::chrono::steady_clock::time_point deadline) {
+    LogServiceClient log(logServiceSocket(paths));
+    while (!log.sync(200ms) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
 }  // namespace
 
 int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
@@ -122,6 +132,7 @@ int runBoot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
         const auto answer = requestLaunchd(paths, {{"command", "list"}}, 5s);
         if (answer) {
             std::printf("launchd started (pid %ld)\n", launchdPid(answer).value_or(*started));
+            waitForLogService(paths, deadline);
             std::fflush(stdout);
             openLoginItems(paths);
             return 0;

@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "platform/log/LogQuery.h"
+#include "platform/log/LogWire.h"
+#include "platform/log/UnifiedLogFolder.h"
 #include "platform/log/UnifiedLogSink.h"
 #include "platform/tools/vmac/Command.h"
 
@@ -11,12 +13,15 @@ namespace lidora::vmac {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vmac log show [--subsystem S] [--category C] [--process P] [--level L]\n"
+    "usage: vmac log show [--subsystem S] [--category C] [--process P] [--level L] [--uid U]\n"
     "                     [--last N | --last TIME] [--style default|json]\n"
     "       vmac log post [--subsystem S] [--category C] [--level L] MESSAGE\n\n"
     "Prints the unified log, oldest first. --last N keeps the newest N records;\n"
     "--last 30s, 5m, 2h or 1d keeps that much time. Levels: Default, Info, Debug,\n"
-    "Error, Fault. post adds a record, as a program of the virtual Mac would.\n";
+    "Error, Fault. --uid U keeps the records of one user. post adds a record, as a\n"
+    "program of the virtual Mac would; the log service (logd) stamps its sender.\n";
+
+constexpr std::chrono::milliseconds kShowSyncWait{2000};
 
 int post(const VmacPaths& paths, const std::vector<std::string>& arguments) {
     std::string subsystem = "com.zelquin.vmac";
@@ -48,8 +53,13 @@ int post(const VmacPaths& paths, const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "vmac log post: no message\n");
         return 64;
     }
-    UnifiedLogSink sink{UnifiedLogStore(paths.unifiedLog())};
+    UnifiedLogSink sink(logServiceSocket(paths));
     sink.write(LogRecord{subsystem, category, level, *message});
+    if (sink.dropped() > 0) {
+        std::fprintf(stderr, "vmac log post: the log service is not running or busy; `vmac boot` starts it\n");
+        return 1;
+    }
+    sink.flush();
     return 0;
 }
 
@@ -74,8 +84,11 @@ int runLog(const VmacPaths& paths, const std::vector<std::string>& arguments) {
     }
     const auto now =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch());
-    const UnifiedLogStore store(paths.unifiedLog());
-    for (const auto& record : selectRecords(store.readAll(), *query, now.count())) {
+    // Everything sent before this point is stored first; without the service
+    // the files are read as they are.
+    LogServiceClient(logServiceSocket(paths)).sync(kShowSyncWait);
+    const UnifiedLogFolder log(paths.unifiedLog());
+    for (const auto& record : selectRecords(log.readAll(), *query, now.count())) {
         const std::string line = query->json ? encodeLogRecord(record) : formatLogRecord(record);
         std::printf("%s\n", line.c_str());
     }

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/log/UnifiedLogStore.h"
+#include "platform/log/UnifiedLogFolder.h"
 #include "platform/tools/vmac/Command.h"
 #include "platform/vmac/VmacLayout.h"
 
@@ -46,7 +46,7 @@ int runStatus(const VmacPaths& paths, const std::vector<std::string>& arguments)
     std::printf("Preference domains: %zu of root, %zu of this user\n",
                 countDomains(paths.homeOf(0) / "Library" / "Preferences"),
                 countDomains(paths.preferencesOfCurrentUser()));
-    std::printf("Unified log: %zu records\n", UnifiedLogStore(paths.unifiedLog()).readAll().size());
+    std::printf("Unified log: %zu records\n", UnifiedLogFolder(paths.unifiedLog()).readAll().size());
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 #include "platform/log/UnifiedLogStore.h"
 #include "tests/support/VirtualMac.h"
@@ -41,8 +42,13 @@ protected:
         return mac.vmac(arguments);
     }
     std::vector<vmac::StoredLogRecord> helperLog() const {
-        auto records = vmac::UnifiedLogStore(mac.root() / "var" / "db" / "diagnostics" / "unified.jsonl").readAll();
-        std::erase_if(records, [](const auto& r) { return r.category != "helper"; });
+        std::vector<vmac::StoredLogRecord> records;
+        std::istringstream lines(mac.vmac({"log", "show", "--category", "helper", "--style", "json"}).out);
+        for (std::string line; std::getline(lines, line);) {
+            if (auto record = vmac::decodeLogRecord(line)) {
+                records.push_back(*record);
+            }
+        }
         return records;
     }
     std::vector<std::int64_t> daemonPids() const {
@@ -213,6 +219,7 @@ TEST_F(HelperDaemon, AClientThatNeverSpeaksCannotKeepItRunning) {
 
 TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {
     testing::VirtualMac mac(TEST_BIN_DIR);
+    mac.boot();
     for (const auto* variant : {"missing", "empty"}) {
         const auto plist = mac.root() / "scratch" / (std::string(variant) + ".plist");
         std::ofstream(plist) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"

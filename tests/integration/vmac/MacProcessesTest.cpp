@@ -97,7 +97,7 @@ protected:
 
     static std::vector<pid_t> daemonsOf(const VirtualMac& mac) {
         std::vector<pid_t> pids;
-        for (const auto* label : {"launchd", kBrightness, "com.zelquin.vmac.bus"}) {
+        for (const auto* label : {"launchd", kBrightness, "com.zelquin.vmac.bus", "com.apple.logd"}) {
             if (const auto pid = mac.pidOf(label)) {
                 pids.push_back(*pid);
             } else {

@@ -5,6 +5,7 @@
 
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VirtualMac.h"
 
 using ::testing::HasSubstr;
 
@@ -33,21 +34,24 @@ TEST_F(VmacCommand, StatusLaysOutTheRootAndDescribesIt) {
 }
 
 TEST_F(VmacCommand, LogPostAndShowFilterByCategoryAndCount) {
-    ASSERT_EQ(vmac({"log", "post", "--subsystem", "com.zelquin.lidora", "--category", "helper", "first"}).status, 0);
-    ASSERT_EQ(vmac({"log", "post", "--subsystem", "com.zelquin.lidora", "--category", "app", "other"}).status, 0);
-    ASSERT_EQ(
-        vmac({"log", "post", "--subsystem", "com.zelquin.lidora", "--category", "helper", "--level", "Fault", "second"})
-            .status,
-        0);
-    const auto helper = vmac({"log", "show", "--subsystem", "com.zelquin.lidora", "--category", "helper"});
+    testing::VirtualMac mac(TEST_BIN_DIR);
+    mac.boot();  // logd takes the records
+    ASSERT_EQ(mac.vmac({"log", "post", "--subsystem", "com.zelquin.lidora", "--category", "helper", "first"}).status,
+              0);
+    ASSERT_EQ(mac.vmac({"log", "post", "--subsystem", "com.zelquin.lidora", "--category", "app", "other"}).status, 0);
+    ASSERT_EQ(mac.vmac({"log", "post", "--subsystem", "com.zelquin.lidora", "--category", "helper", "--level", "Fault",
+                        "second"})
+                  .status,
+              0);
+    const auto helper = mac.vmac({"log", "show", "--subsystem", "com.zelquin.lidora", "--category", "helper"});
     ASSERT_EQ(helper.status, 0) << helper.err;
     EXPECT_THAT(helper.out, HasSubstr("[com.zelquin.lidora:helper] first\n"));
     EXPECT_THAT(helper.out, HasSubstr("Fault"));
     EXPECT_THAT(helper.out, Not(HasSubstr("other")));
-    const auto last = vmac({"log", "show", "--last", "1", "--style", "json"});
+    const auto last = mac.vmac({"log", "show", "--category", "helper", "--last", "1", "--style", "json"});
     EXPECT_THAT(last.out, HasSubstr("\"message\":\"second\""));
     EXPECT_THAT(last.out, Not(HasSubstr("first")));
-    EXPECT_THAT(vmac({"log", "show", "--last", "soon"}).err, HasSubstr("--last"));
+    EXPECT_THAT(mac.vmac({"log", "show", "--last", "soon"}).err, HasSubstr("--last"));
 }
 
 TEST_F(VmacCommand, EverySubcommandHasHelpAndUnknownOnesFail) {

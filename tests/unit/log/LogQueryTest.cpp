@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/log/LogQuery.h"
@@ -7,7 +8,7 @@ namespace {
 
 StoredLogRecord record(std::int64_t time, std::string category, std::string message,
                        LogLevel level = LogLevel::Default) {
-    return StoredLogRecord{time, 10, "helper", "com.zelquin.lidora", std::move(category), level, std::move(message)};
+    return StoredLogRecord{time, 10, 0, "helper", "com.zelquin.lidora", std::move(category), level, std::move(message)};
 }
 
 TEST(LogQuery, ParsesFiltersCountsAndTimeWindows) {
@@ -21,6 +22,7 @@ TEST(LogQuery, ParsesFiltersCountsAndTimeWindows) {
     EXPECT_TRUE(query->json);
     EXPECT_EQ(parseLogQuery({"--last", "5m"})->lastMicroseconds, 300'000'000);
     EXPECT_EQ(parseLogQuery({"--last", "2h"})->lastMicroseconds, 7'200'000'000LL);
+    EXPECT_EQ(parseLogQuery({"--uid", "65534"})->uid, 65534);
 }
 
 TEST(LogQuery, RejectsBadArgumentsWithTheirName) {
@@ -30,6 +32,7 @@ TEST(LogQuery, RejectsBadArgumentsWithTheirName) {
                                                                  {"--last", "5y"},
                                                                  {"--last", "99999999999d"},
                                                                  {"--level", "Loud"},
+                                                                 {"--uid", "root"},
                                                                  {"--style", "xml"},
                                                                  {"--bogus", "1"},
                                                                  {"stray"}}) {
@@ -63,6 +66,9 @@ TEST(LogQuery, FormatsLikeTheSystemLog) {
     EXPECT_EQ(
         line,
         "2023-11-14 22:13:20.123456+0000 Default 10     helper: [com.zelquin.lidora:helper] Helper idle; exiting");
+    // A message cannot pass off a line of its own as another record.
+    EXPECT_THAT(formatLogRecord(record(1, "helper", "a\n2023-11-14 22:13:20.123456+0000 Fault 1 x\r\x1b")),
+                ::testing::EndsWith("] a\\n2023-11-14 22:13:20.123456+0000 Fault 1 x\\r\\x1b"));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/log/UnifiedLogSink.h"
+#include "platform/log/LogServer.h"
 #include "platform/log/UnifiedLogStore.h"
 #include "tests/support/TempDir.h"
 
@@ -14,14 +14,14 @@ namespace {
 TEST(UnifiedLogStore, RoundTripsRecordsAndSkipsTornOrForeignLines) {
     testing::TempDir dir;
     const UnifiedLogStore store(dir.path() / "var" / "db" / "diagnostics" / "unified.jsonl");
-    StoredLogRecord first{1, 2, "proc", "com.zelquin.lidora", "app", LogLevel::Error, "bad \xff byte"};
+    StoredLogRecord first{1, 2, 0, "proc", "com.zelquin.lidora", "app", LogLevel::Error, "bad \xff byte"};
     ASSERT_TRUE(store.append(first));
     {
         std::ofstream out(store.file(), std::ios::app);
         out << "{\"time\": 3, \"pid\":\n";  // torn
         out << "[1,2,3]\n";                 // foreign
     }
-    ASSERT_TRUE(store.append(StoredLogRecord{5, 6, "p", "s", "c", LogLevel::Fault, "last"}));
+    ASSERT_TRUE(store.append(StoredLogRecord{5, 6, 0, "p", "s", "c", LogLevel::Fault, "last"}));
     const auto records = store.readAll();
     ASSERT_EQ(records.size(), 2U);
     EXPECT_EQ(records[0].level, LogLevel::Error);
@@ -38,7 +38,7 @@ TEST(UnifiedLogStore, ConcurrentWritersNeverInterleaveAndRotationKeepsRecentReco
     for (int t = 0; t < kThreads; ++t) {
         writers.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
-                ASSERT_TRUE(store.append(StoredLogRecord{i, t, "w", "s", "c", LogLevel::Default,
+                ASSERT_TRUE(store.append(StoredLogRecord{i, t, 0, "w", "s", "c", LogLevel::Default,
                                                          std::string(100, static_cast<char>('a' + t))}));
             }
         });
@@ -56,17 +56,25 @@ TEST(UnifiedLogStore, ConcurrentWritersNeverInterleaveAndRotationKeepsRecentReco
     EXPECT_EQ(records.back().microsecondsSinceEpoch, kEach - 1);
 }
 
-TEST(UnifiedLogSink, StampsProcessAndKeepsRedactedText) {
+// Only the log service writes here; what an earlier version or another user
+// left in the way is refused or made private, never followed.
+TEST(UnifiedLogStore, RefusesSymlinksAndFixesFoldersLeftWritable) {
     testing::TempDir dir;
-    auto sink = std::make_shared<UnifiedLogSink>(UnifiedLogStore(dir.path() / "log.jsonl"), false);
-    const Logger log(sink, "com.zelquin.lidora", "brightness");
-    log.notice("level %{public}s text %s", std::string("0.5"), std::string("secret"));
-    const auto records = UnifiedLogStore(dir.path() / "log.jsonl").readAll();
-    ASSERT_EQ(records.size(), 1U);
-    EXPECT_EQ(records[0].message, "level 0.5 text <private>");
-    EXPECT_EQ(records[0].pid, ::getpid());
-    EXPECT_FALSE(records[0].process.empty());
-    EXPECT_GT(records[0].microsecondsSinceEpoch, 1'600'000'000'000'000LL);
+    const auto target = dir.path() / "elsewhere";
+    std::ofstream(target) << "keep\n";
+    std::filesystem::create_symlink(target, dir.path() / "uid-0.jsonl");
+    EXPECT_FALSE(UnifiedLogStore(dir.path() / "uid-0.jsonl").append(StoredLogRecord{}));
+    EXPECT_EQ(std::filesystem::file_size(target), 5U);
+
+    const auto open = dir.path() / "open";
+    std::filesystem::create_directory(open);
+    std::filesystem::permissions(open, std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    ASSERT_TRUE(ensureOwnFolder(open));
+    EXPECT_EQ(std::filesystem::status(open).permissions() & std::filesystem::perms::mask,
+              static_cast<std::filesystem::perms>(0755));
+    std::filesystem::create_directory_symlink(open, dir.path() / "link");
+    EXPECT_FALSE(ensureOwnFolder(dir.path() / "link"));
+    EXPECT_TRUE(ensureOwnFolder(dir.path() / "new" / "folder"));
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+
+#include "platform/vmac/FileDescriptor.h"
+
+namespace lidora::vmac {
+
+// A process's line to the log service. Sending never blocks for long: when
+// the service's queue stays full past `sendWait`, the datagram is dropped,
+// and so are later ones at once until the queue takes one again. Safe from
+// any thread.
+class LogServiceClient {
+public:
+    static constexpr std::chrono::milliseconds kSendWait{200};
+
+    explicit LogServiceClient(std::filesystem::path socket, std::chrono::milliseconds sendWait = kSendWait);
+
+    // Whether the datagram is queued for the service; false when the service
+    // is not running or stays busy.
+    bool send(std::string_view datagram);
+
+    // Waits, at most `limit`, until the service has stored everything queued
+    // before: datagrams from every sender are handled in the order they
+    // queued. False when the service is not running or did not answer.
+    bool sync(std::chrono::milliseconds limit);
+
+private:
+    bool connected();
+    // `patient`: wait even while congested, as a sync asked for it.
+    bool sendLocked(std::string_view datagram, std::chrono::steady_clock::time_point deadline, bool patient);
+
+    std::filesystem::path socket_;
+    std::chrono::milliseconds sendWait_;
+    std::mutex mutex_;
+    FileDescriptor fd_;
+    std::uint64_t nextToken_;
+    bool congested_ = false;
+};
+
+}  // namespace lidora::vmac

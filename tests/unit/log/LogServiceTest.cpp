@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "platform/log/LogServer.h"
+#include "platform/log/LogService.h"
+#include "platform/log/LogServiceClient.h"
+#include "platform/log/LogWire.h"
+#include "platform/log/UnifiedLogSink.h"
+#include "platform/runloop/PollRunLoop.h"
+#include "tests/support/TempDir.h"
+
+namespace lidora::vmac {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string recordDatagram(const std::string& message, const std::string& extra = "") {
+    return R"({"subsystem":"com.zelquin.lidora","category":"helper","level":"Fault","message":")" + message + "\"" +
+           extra + "}";
+}
+
+TEST(LogService, DropsMalformedDatagramsAndStampsTheSenderItself) {
+    testing::TempDir dir;
+    std::int64_t clock = 100;
+    LogService service(UnifiedLogFolder(dir.path()), [&] { return clock++; });
+    const LogSender nobody{4242, 65534, "log-probe"};
+    const std::string longName(kMaxLogNameBytes + 1, 'a');
+    const struct {
+        const char* what;
+        std::string datagram;
+    } malformed[] = {
+        {"empty", ""},
+        {"not JSON", "helper: forged"},
+        {"not an object", "[1,2]"},
+        {"no message", R"({"subsystem":"s","category":"c","level":"Default"})"},
+        {"a message that is no string", R"({"subsystem":"s","category":"c","level":"Default","message":5})"},
+        {"an unknown level", R"({"subsystem":"s","category":"c","level":"Loud","message":"m"})"},
+        {"a control character in a name", R"({"subsystem":"s\n","category":"c","level":"Default","message":"m"})"},
+        {"a name too long", R"({"subsystem":")" + longName + R"(","category":"c","level":"Default","message":"m"})"},
+        {"too long", recordDatagram(std::string(kMaxLogDatagram, 'x'))},
+        {"a sync without a number", R"({"sync":"now"})"},
+    };
+    for (const auto& bad : malformed) {
+        EXPECT_FALSE(service.handle(bad.datagram, nobody)) << bad.what;
+    }
+    EXPECT_EQ(service.counts().dropped, std::size(malformed));
+
+    // Whatever the sender says of itself is ignored.
+    service.handle(recordDatagram("forged", R"(,"pid":1,"uid":0,"process":"com.zelquin.lidora.helper","time":1)"),
+                   nobody);
+    const auto records = UnifiedLogFolder(dir.path()).readAll();
+    ASSERT_EQ(records.size(), 1U);
+    EXPECT_EQ(records[0].message, "forged");
+    EXPECT_EQ(records[0].pid, 4242);
+    EXPECT_EQ(records[0].uid, 65534);
+    EXPECT_EQ(records[0].process, "log-probe");
+    EXPECT_EQ(records[0].microsecondsSinceEpoch, 100);
+    EXPECT_EQ(records[0].level, LogLevel::Fault);
+
+    const auto reply = service.handle(encodeLogSync(7), nobody);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(decodeLogSyncReply(*reply), 7U);
+}
+
+TEST(LogService, AFloodFromOneUserRotatesAwayOnlyItsOwnRecords) {
+    testing::TempDir dir;
+    std::int64_t clock = 0;
+    LogService service(UnifiedLogFolder(dir.path(), 4096), [&] { return ++clock; });
+    service.handle(recordDatagram("root's"), LogSender{1, 0, "launchd"});
+    constexpr int kFlood = 500;
+    for (int i = 0; i < kFlood; ++i) {
+        service.handle(recordDatagram(std::string(100, 'f')), LogSender{4242, 65534, "flood"});
+    }
+    const auto records = UnifiedLogFolder(dir.path()).readAll();
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().message, "root's");
+    EXPECT_LT(records.size(), static_cast<std::size_t>(kFlood)) << "the flood rotated its own file";
+    EXPECT_EQ(records.back().microsecondsSinceEpoch, kFlood + 1) << "and kept its newest records";
+}
+
+TEST(LogWire, CutsALongMessageToFitADatagram) {
+    // Every newline takes two bytes once escaped.
+    const auto datagram =
+        encodeLogDatagram(LogRecord{"s", "c", LogLevel::Default, std::string(3 * kMaxLogDatagram, '\n')});
+    EXPECT_LE(datagram.size(), kMaxLogDatagram);
+    const auto decoded = decodeLogDatagram(datagram);
+    ASSERT_TRUE(decoded) << decoded.error();
+    EXPECT_GT(std::get<LogRecord>(*decoded).message.size(), kMaxLogDatagram / 4);
+}
+
+// log, then show: every record a process sent before a sync is stored when
+// the sync is answered, stamped with the identity the kernel gives.
+TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) {
+    testing::TempDir dir;
+    const VmacPaths paths(dir.path());
+    auto server = LogServer::open(paths);
+    ASSERT_TRUE(server) << server.error();
+    std::atomic<std::int64_t> clock = 0;
+    LogService service(UnifiedLogFolder(paths.unifiedLog()), [&] { return ++clock; });
+    PollRunLoop loop;
+    server->serve(loop, service);
+    std::thread serving([&] { loop.run(); });
+    constexpr int kRecords = 50;
+    {
+        auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths), false);
+        const Logger log(sink, "com.zelquin.lidora", "brightness");
+        for (int i = 0; i < kRecords; ++i) {
+            log.notice("level %{public}d text %s", i, std::string("secret"));
+        }
+        EXPECT_EQ(sink->dropped(), 0U);
+    }
+    const bool synced = LogServiceClient(logServiceSocket(paths)).sync(5s);
+    loop.stop();
+    serving.join();
+    EXPECT_TRUE(synced);
+    const auto records = UnifiedLogFolder(paths.unifiedLog()).readAll();
+    ASSERT_EQ(records.size(), static_cast<std::size_t>(kRecords));
+    EXPECT_EQ(records.back().message, "level 49 text <private>");
+    EXPECT_EQ(records.back().pid, ::getpid());
+    EXPECT_EQ(records.back().uid, ::geteuid());
+    EXPECT_EQ(records.back().process, processNameOf(::getpid()));
+    EXPECT_FALSE(LogServer::open(paths)) << "one service at a time";
+}
+
+TEST(LogServer, NamesTheSendersExecutableOrSaysItIsGone) {
+    EXPECT_EQ(processNameOf(::getpid()), std::filesystem::read_symlink("/proc/self/exe").filename().string());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(processNameOf(child), kGoneProcess) << "never a name from what the sender says";
+}
+
+TEST(UnifiedLogSink, DropsAndCountsWhatNoServiceTakesWithoutHanging) {
+    testing::TempDir dir;
+    UnifiedLogSink none(dir.path() / "missing.socket", false);
+    none.write(LogRecord{"s", "c", LogLevel::Default, "lost"});
+    EXPECT_EQ(none.dropped(), 1U);
+    EXPECT_FALSE(none.flush(0ms));
+
+    // A service that never reads: its queue fills and sends give up at once.
+    const auto path = dir.path() / "stuck.socket";
+    const FileDescriptor stuck(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(stuck.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    LogServiceClient client(path, 0ms);
+    int refused = 0;
+    for (int i = 0; i < 1000; ++i) {
+        refused += client.send("x") ? 0 : 1;
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_FALSE(client.sync(0ms));
+}
+
+}  // namespace
+}  // namespace lidora::vmac
