@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/launchd/ServiceTrust.h"
 #include "platform/vmac/AtomicFile.h"
 #include "platform/xpc/MachService.h"
 
@@ -45,41 +46,45 @@ Expected<std::vector<ListeningSocket>, std::string> JobSupervisor::listenFor(con
 }
 
 Expected<std::string, std::string> JobSupervisor::load(const std::filesystem::path& plist, bool remember) {
-    if (shuttingDown_) {
-        return unexpected(std::string("launchd is shutting down"));
-    }
     if (!plist.is_absolute()) {
         return unexpected("the property list path " + plist.string() + " is not absolute");
     }
-    auto job = loadLaunchJob(plist);
+    auto job = loadTrustedLaunchJob(plist);
     if (!job) {
         return unexpected(job.error());
     }
-    const auto existing = jobs_.find(job->label);
-    if (existing != jobs_.end() && existing->second->description().plist == job->plist) {
-        return job->label;
+    return load(std::move(job).value(), remember);
+}
+
+Expected<std::string, std::string> JobSupervisor::load(LaunchJob job, bool remember) {
+    if (shuttingDown_) {
+        return unexpected(std::string("launchd is shutting down"));
+    }
+    const auto existing = jobs_.find(job.label);
+    if (existing != jobs_.end() && existing->second->description().plist == job.plist) {
+        return job.label;
     }
     for (const auto& [label, other] : jobs_) {
-        if (label == job->label) {
+        if (label == job.label) {
             continue;
         }
-        for (const auto& service : job->machServices) {
+        for (const auto& service : job.machServices) {
             const auto& taken = other->description().machServices;
             if (std::find(taken.begin(), taken.end(), service) != taken.end()) {
                 return unexpected("the Mach service " + service + " is already provided by " + label);
             }
         }
     }
-    if (::geteuid() == 0 && ::getpwnam(job->userName.c_str()) == nullptr) {
-        return unexpected("the user " + job->userName + " of " + job->label + " does not exist");
+    if (::geteuid() == 0 && ::getpwnam(job.userName.c_str()) == nullptr) {
+        return unexpected("the user " + job.userName + " of " + job.label + " does not exist");
     }
-    auto sockets = listenFor(*job);
+    auto sockets = listenFor(job);
     if (!sockets) {
         return unexpected(sockets.error());
     }
     if (remember) {
-        if (auto added = registry_.add({job->label, job->plist}); !added) {
-            return unexpected("cannot record " + job->label + ": " + added.error());
+        if (auto added = registry_.add({job.label, job.plist}); !added) {
+            return unexpected("cannot record " + job.label + ": " + added.error());
         }
     }
     for (auto& socket : *sockets) {
@@ -88,15 +93,15 @@ Expected<std::string, std::string> JobSupervisor::load(const std::filesystem::pa
         }
     }
     if (existing != jobs_.end()) {
-        logger_.notice("replacing %{public}s, loaded from %{public}s", job->label,
+        logger_.notice("replacing %{public}s, loaded from %{public}s", job.label,
                        existing->second->description().plist.string());
         retire(std::move(existing->second), {});
         jobs_.erase(existing);
     }
-    const std::string label = job->label;
-    logger_.notice("loaded %{public}s from %{public}s", label, job->plist.string());
+    const std::string label = job.label;
+    logger_.notice("loaded %{public}s from %{public}s", label, job.plist.string());
     auto& added = jobs_[label];
-    added = std::make_unique<Job>(loop_, std::move(job).value(), std::move(sockets).value(), processes_, logger_);
+    added = std::make_unique<Job>(loop_, std::move(job), std::move(sockets).value(), processes_, logger_);
     added->load();
     return label;
 }

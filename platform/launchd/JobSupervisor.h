@@ -41,7 +41,10 @@ public:
     // sockets are bound. Loading the same label from the same file again
     // changes nothing; from another file it replaces the job. `remember`
     // keeps it in the registry for the next start.
+    // The list and the program are opened as loadTrustedLaunchJob does.
     Expected<std::string, std::string> load(const std::filesystem::path& plist, bool remember);
+    // The same for a job already loaded that way.
+    Expected<std::string, std::string> load(LaunchJob job, bool remember);
     // Loads every registered job; those that cannot be loaded are logged
     // and stay registered.
     void loadRegistered();

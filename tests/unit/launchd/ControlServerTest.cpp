@@ -107,7 +107,7 @@ protected:
     VmacPaths paths{dir.path()};
     NoProcesses processes;
     JobSupervisor supervisor{loop, paths, processes, JobRegistry::of(paths), logger};
-    ServiceManager services{supervisor, ServiceRegistry::of(paths), logger};
+    ServiceManager services{supervisor, ServiceRegistry::of(paths), SignatureStore::forRoot(paths), logger};
     std::unique_ptr<ControlServer> server;
     int listeningFd = -1;
     int acceptedFd = -1;
