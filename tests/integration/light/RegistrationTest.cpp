@@ -142,6 +142,21 @@ TEST_F(Registration, OrdinaryUsersRegisterOnlyTheBundleTheyRunFrom) {
     EXPECT_EQ(appAsNobody({"status"}).out, "1 enabled\n");
 }
 
+TEST_F(Registration, AnApprovalRecordedByAnEarlierVersionNoLongerEnablesTheDaemon) {
+    registerAndApprove();
+    ASSERT_EQ(mac.vmac({"shutdown"}).status, 0);
+    std::ofstream(mac.root() / "var" / "db" / "launchd" / "servicemanagement.json")
+        << R"({"registrations":[{"label":")" << kHelperLabel << R"(","plist":")" << plist().string()
+        << R"(","bundle":")" << bundle.string() << R"(","bundleIdentifier":"com.zelquin.lidora","state":"enabled"}],)"
+        << R"("approvals":[{"label":")" << kHelperLabel << R"(","bundleIdentifier":"com.zelquin.lidora"}]})";
+    mac.boot();
+    EXPECT_EQ(status(), "2 requiresApproval\n");
+    EXPECT_EQ(helper({"get-state"}).out, unreachable());
+    EXPECT_THAT(mac.vmac({"log", "show", "--category", "launchd"}).out, HasSubstr("no approval names its program"));
+    ASSERT_EQ(mac.vmac({"approve", kHelperLabel}).status, 0);
+    EXPECT_EQ(status(), "1 enabled\n");
+}
+
 // Only code signed as the bundle's main executable is, and loaded unaltered,
 // speaks for the bundle; where it lies counts for nothing.
 TEST_F(Registration, OnlyUnalteredCodeSignedAsTheAppMayUnregisterItsDaemon) {
