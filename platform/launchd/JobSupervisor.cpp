@@ -1,6 +1,7 @@
 #include "platform/launchd/JobSupervisor.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,17 @@ namespace {
 
 // How long shutdown waits past the grace period for SIGKILL to take effect.
 constexpr Duration kKillWait = std::chrono::seconds(2);
+
+// Whether two loads of a job would run the same program file, as it was then.
+bool sameProgram(const LaunchJob& a, const LaunchJob& b) {
+    if (!a.programFile || !b.programFile) {
+        return a.program == b.program && !a.programFile && !b.programFile;
+    }
+    struct stat x {};
+    struct stat y {};
+    return ::fstat(a.programFile->get(), &x) == 0 && ::fstat(b.programFile->get(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino && x.st_ctim.tv_sec == y.st_ctim.tv_sec && x.st_ctim.tv_nsec == y.st_ctim.tv_nsec;
+}
 
 }  // namespace
 
@@ -61,7 +73,9 @@ Expected<std::string, std::string> JobSupervisor::load(LaunchJob job, bool remem
         return unexpected(std::string("launchd is shutting down"));
     }
     const auto existing = jobs_.find(job.label);
-    if (existing != jobs_.end() && existing->second->description().plist == job.plist) {
+    // An updated program is taken up; the instance running the old one ends.
+    if (existing != jobs_.end() && existing->second->description().plist == job.plist &&
+        sameProgram(existing->second->description(), job)) {
         return job.label;
     }
     for (const auto& [label, other] : jobs_) {
