@@ -151,7 +151,8 @@ nlohmann::json ServiceManager::status(const Target& target) const {
     if (!records) {
         return failure(records.error());
     }
-    return {{"ok", true}, {"status", serviceStatus(*records, target.plist, loadLaunchJob(target.plist).has_value())}};
+    const bool loads = loadTrustedLaunchJob(target.plist, Ownership::anyone).has_value();
+    return {{"ok", true}, {"status", serviceStatus(*records, target.plist, loads)}};
 }
 
 nlohmann::json ServiceManager::registerService(const Target& target) {

@@ -105,9 +105,10 @@ Expected<FileDescriptor, std::string> openWithoutSymlinks(const std::filesystem:
         }
         const bool leaf = i + 1 == parts.size();
         reached /= parts[i];
-        const int flags = leaf ? O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK
-                               : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-        FileDescriptor next(::openat(folder.get(), parts[i].c_str(), flags));
+        // The file too is opened as a path first, so that nothing but a
+        // regular file is ever opened for reading (a device could act on it).
+        FileDescriptor next(
+            ::openat(folder.get(), parts[i].c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC | (leaf ? 0 : O_DIRECTORY)));
         if (!next.valid()) {
             return unexpected(openFailure(folder.get(), parts[i], reached));
         }
@@ -118,19 +119,28 @@ Expected<FileDescriptor, std::string> openWithoutSymlinks(const std::filesystem:
         if (::fstat(next.get(), &info) != 0) {
             return unexpected(systemError("cannot inspect", reached));
         }
+        if (S_ISLNK(info.st_mode)) {
+            return unexpected(reached.string() + " is a symbolic link, and launchd follows none");
+        }
         if (!S_ISREG(info.st_mode)) {
             return unexpected(reached.string() + " is not a regular file");
         }
         if (auto trusted = checkOwner(info, reached, ownership); !trusted) {
             return unexpected(trusted.error());
         }
-        return next;
+        // Reopening through the descriptor reaches the same file, whatever its path leads to now.
+        const auto self = "/proc/self/fd/" + std::to_string(next.get());
+        FileDescriptor file(::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        if (!file.valid()) {
+            return unexpected(systemError("cannot open", reached));
+        }
+        return file;
     }
 }
 
-Expected<LaunchJob, std::string> loadTrustedLaunchJob(const std::filesystem::path& plist) {
+Expected<LaunchJob, std::string> loadTrustedLaunchJob(const std::filesystem::path& plist, Ownership ownership) {
     const auto path = plist.lexically_normal();
-    auto opened = openWithoutSymlinks(path, Ownership::administrators);
+    auto opened = openWithoutSymlinks(path, ownership);
     if (!opened) {
         return unexpected(opened.error());
     }
@@ -142,7 +152,7 @@ Expected<LaunchJob, std::string> loadTrustedLaunchJob(const std::filesystem::pat
     if (!job) {
         return unexpected(job.error());
     }
-    auto program = openWithoutSymlinks(job->program, Ownership::administrators);
+    auto program = openWithoutSymlinks(job->program, ownership);
     if (!program) {
         return unexpected(path.string() + ": " + program.error());
     }

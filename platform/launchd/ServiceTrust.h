@@ -25,9 +25,11 @@ enum class Ownership {
 Expected<FileDescriptor, std::string> openWithoutSymlinks(const std::filesystem::path& path, Ownership ownership);
 
 // The job at `plist` as launchd may run it: the property list and the program
-// opened by openWithoutSymlinks for administrators, the list parsed from the
-// very file checked and the program kept open, to be run by its descriptor.
-Expected<LaunchJob, std::string> loadTrustedLaunchJob(const std::filesystem::path& plist);
+// opened by openWithoutSymlinks (for administrators, unless only looked at),
+// the list parsed from the very file checked and the program kept open, to be
+// run by its descriptor.
+Expected<LaunchJob, std::string> loadTrustedLaunchJob(const std::filesystem::path& plist,
+                                                      Ownership ownership = Ownership::administrators);
 
 // The team signature of a job's opened program; ad-hoc or unsigned code has none.
 Expected<CodeSignature, std::string> programSignature(const LaunchJob& job, const SignatureStore& signatures);
