@@ -372,6 +372,17 @@ Expected<SignatureRecord, std::string> SignatureStore::verifyProcess(pid_t pid) 
     return lookUp(fileStampOf(info));
 }
 
+Expected<SignatureRecord, std::string> SignatureStore::verifyOpenFile(int fd) const {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return unexpected(systemError("cannot inspect", "descriptor " + std::to_string(fd)));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return unexpected(std::string(kNotSigned));
+    }
+    return lookUp(fileStampOf(info));
+}
+
 std::optional<CodeSignature> SignatureStore::signatureOfFile(const std::filesystem::path& file) const {
     auto record = verifyFile(file);
     return record ? std::optional(std::move(record->signature)) : std::nullopt;

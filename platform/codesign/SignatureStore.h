@@ -46,6 +46,9 @@ public:
     // The record a file or a process's executable matches, or why none does.
     [[nodiscard]] Expected<SignatureRecord, std::string> verifyFile(const std::filesystem::path& file) const;
     [[nodiscard]] Expected<SignatureRecord, std::string> verifyProcess(pid_t pid) const;
+    // The file behind an open descriptor: what was checked is what matches,
+    // whatever its path now leads to.
+    [[nodiscard]] Expected<SignatureRecord, std::string> verifyOpenFile(int fd) const;
 
     [[nodiscard]] std::optional<CodeSignature> signatureOfFile(const std::filesystem::path& file) const;
     [[nodiscard]] std::optional<CodeSignature> signatureOfProcess(pid_t pid) const;

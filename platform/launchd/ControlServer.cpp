@@ -228,11 +228,13 @@ void ControlServer::handleLines(std::uint64_t id) {
         connection.input.erase(0, end + 1);
         connection.awaitingReply = true;
         connection.idle.cancel();
-        handle(line, connection.peer, [this, id](const nlohmann::json& reply) { send(id, reply); });
+        handle(line, {connection.fd.get(), connection.peer},
+               [this, id](const nlohmann::json& reply) { send(id, reply); });
     }
 }
 
-void ControlServer::handle(const std::string& line, const ucred& peer, Reply reply) {
+void ControlServer::handle(const std::string& line, const ServiceRequester& requester, Reply reply) {
+    const ucred& peer = requester.peer;
     const auto request = nlohmann::json::parse(line, nullptr, false);
     if (request.is_discarded() || !request.is_object() || !request.contains("command") ||
         !request["command"].is_string()) {
@@ -241,7 +243,7 @@ void ControlServer::handle(const std::string& line, const ucred& peer, Reply rep
     }
     const auto command = request["command"].get<std::string>();
     if (ServiceManager::handles(command)) {
-        services_.handle(command, request, {peer.uid, peer.pid}, std::move(reply));
+        services_.handle(command, request, requester, std::move(reply));
         return;
     }
     if (command == "list") {

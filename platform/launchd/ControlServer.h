@@ -37,7 +37,8 @@ struct ControlServerLimits {
 // Answers `vmac launchctl` on launchd's control socket (the protocol is
 // described in LaunchdClient.h). Anyone may list; loading, unloading and
 // shutting down take root, or launchd's own user when it is not root.
-// Service-manager requests go to `services` with the peer's credentials.
+// Service-manager requests go to `services` with the connection and the
+// peer's credentials, for it to prove who sent them.
 class ControlServer {
 public:
     ControlServer(RunLoop& loop, ListeningSocket socket, JobSupervisor& supervisor, ServiceManager& services,
@@ -55,7 +56,7 @@ private:
     void armIdleTimer(Connection& connection);
     void readFrom(std::uint64_t id);
     void handleLines(std::uint64_t id);
-    void handle(const std::string& line, const ucred& peer, Reply reply);
+    void handle(const std::string& line, const ServiceRequester& requester, Reply reply);
     void send(std::uint64_t id, const nlohmann::json& reply);
     void flush(std::uint64_t id);
     void rewatch(Connection& connection);

@@ -1,12 +1,14 @@
 #include "platform/launchd/JobSupervisor.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/launchd/ServiceTrust.h"
 #include "platform/vmac/AtomicFile.h"
 #include "platform/xpc/MachService.h"
 
@@ -16,6 +18,17 @@ namespace {
 
 // How long shutdown waits past the grace period for SIGKILL to take effect.
 constexpr Duration kKillWait = std::chrono::seconds(2);
+
+// Whether two loads of a job would run the same program file, as it was then.
+bool sameProgram(const LaunchJob& a, const LaunchJob& b) {
+    if (!a.programFile || !b.programFile) {
+        return a.program == b.program && !a.programFile && !b.programFile;
+    }
+    struct stat x {};
+    struct stat y {};
+    return ::fstat(a.programFile->get(), &x) == 0 && ::fstat(b.programFile->get(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino && x.st_ctim.tv_sec == y.st_ctim.tv_sec && x.st_ctim.tv_nsec == y.st_ctim.tv_nsec;
+}
 
 }  // namespace
 
@@ -45,41 +58,47 @@ Expected<std::vector<ListeningSocket>, std::string> JobSupervisor::listenFor(con
 }
 
 Expected<std::string, std::string> JobSupervisor::load(const std::filesystem::path& plist, bool remember) {
-    if (shuttingDown_) {
-        return unexpected(std::string("launchd is shutting down"));
-    }
     if (!plist.is_absolute()) {
         return unexpected("the property list path " + plist.string() + " is not absolute");
     }
-    auto job = loadLaunchJob(plist);
+    auto job = loadTrustedLaunchJob(plist);
     if (!job) {
         return unexpected(job.error());
     }
-    const auto existing = jobs_.find(job->label);
-    if (existing != jobs_.end() && existing->second->description().plist == job->plist) {
-        return job->label;
+    return load(std::move(job).value(), remember);
+}
+
+Expected<std::string, std::string> JobSupervisor::load(LaunchJob job, bool remember) {
+    if (shuttingDown_) {
+        return unexpected(std::string("launchd is shutting down"));
+    }
+    const auto existing = jobs_.find(job.label);
+    // An updated program is taken up; the instance running the old one ends.
+    if (existing != jobs_.end() && existing->second->description().plist == job.plist &&
+        sameProgram(existing->second->description(), job)) {
+        return job.label;
     }
     for (const auto& [label, other] : jobs_) {
-        if (label == job->label) {
+        if (label == job.label) {
             continue;
         }
-        for (const auto& service : job->machServices) {
+        for (const auto& service : job.machServices) {
             const auto& taken = other->description().machServices;
             if (std::find(taken.begin(), taken.end(), service) != taken.end()) {
                 return unexpected("the Mach service " + service + " is already provided by " + label);
             }
         }
     }
-    if (::geteuid() == 0 && ::getpwnam(job->userName.c_str()) == nullptr) {
-        return unexpected("the user " + job->userName + " of " + job->label + " does not exist");
+    if (::geteuid() == 0 && ::getpwnam(job.userName.c_str()) == nullptr) {
+        return unexpected("the user " + job.userName + " of " + job.label + " does not exist");
     }
-    auto sockets = listenFor(*job);
+    auto sockets = listenFor(job);
     if (!sockets) {
         return unexpected(sockets.error());
     }
     if (remember) {
-        if (auto added = registry_.add({job->label, job->plist}); !added) {
-            return unexpected("cannot record " + job->label + ": " + added.error());
+        if (auto added = registry_.add({job.label, job.plist}); !added) {
+            return unexpected("cannot record " + job.label + ": " + added.error());
         }
     }
     for (auto& socket : *sockets) {
@@ -88,15 +107,15 @@ Expected<std::string, std::string> JobSupervisor::load(const std::filesystem::pa
         }
     }
     if (existing != jobs_.end()) {
-        logger_.notice("replacing %{public}s, loaded from %{public}s", job->label,
+        logger_.notice("replacing %{public}s, loaded from %{public}s", job.label,
                        existing->second->description().plist.string());
         retire(std::move(existing->second), {});
         jobs_.erase(existing);
     }
-    const std::string label = job->label;
-    logger_.notice("loaded %{public}s from %{public}s", label, job->plist.string());
+    const std::string label = job.label;
+    logger_.notice("loaded %{public}s from %{public}s", label, job.plist.string());
     auto& added = jobs_[label];
-    added = std::make_unique<Job>(loop_, std::move(job).value(), std::move(sockets).value(), processes_, logger_);
+    added = std::make_unique<Job>(loop_, std::move(job), std::move(sockets).value(), processes_, logger_);
     added->load();
     return label;
 }

@@ -37,11 +37,14 @@ public:
     JobSupervisor(const JobSupervisor&) = delete;
     JobSupervisor& operator=(const JobSupervisor&) = delete;
 
-    // Loads the job at `plist` (absolute) and returns its label once its
-    // sockets are bound. Loading the same label from the same file again
-    // changes nothing; from another file it replaces the job. `remember`
-    // keeps it in the registry for the next start.
+    // Loads the job at `plist` (absolute), opened as loadTrustedLaunchJob
+    // does, and returns its label once its sockets are bound. Loading the
+    // same label from the same file again changes nothing unless its program
+    // changed; from another file it replaces the job. `remember` keeps it in
+    // the registry for the next start.
     Expected<std::string, std::string> load(const std::filesystem::path& plist, bool remember);
+    // The same for a job already loaded that way.
+    Expected<std::string, std::string> load(LaunchJob job, bool remember);
     // Loads every registered job; those that cannot be loaded are logged
     // and stay registered.
     void loadRegistered();

@@ -295,6 +295,21 @@ Expected<LaunchJob, std::string> launchJobFromPlist(const PreferenceValue& root,
     return job;
 }
 
+Expected<LaunchJob, std::string> parseLaunchJob(std::string_view text, const std::filesystem::path& plist) {
+    if (text.size() > kMaxPlistBytes) {
+        return unexpected(plist.string() + ": too large for a property list");
+    }
+    auto parsed = parseXmlPlistDocument(text);
+    if (!parsed) {
+        return unexpected(plist.string() + ": " + parsed.error());
+    }
+    auto job = launchJobFromPlist(*parsed, plist);
+    if (!job) {
+        return unexpected(plist.string() + ": " + job.error());
+    }
+    return job;
+}
+
 Expected<LaunchJob, std::string> loadLaunchJob(const std::filesystem::path& plist) {
     const auto path = std::filesystem::absolute(plist).lexically_normal();
     auto contents = readFileIfPresent(path);
@@ -304,16 +319,9 @@ Expected<LaunchJob, std::string> loadLaunchJob(const std::filesystem::path& plis
     if (!*contents) {
         return unexpected(path.string() + ": no such file");
     }
-    if ((*contents)->bytes.size() > kMaxPlistBytes) {
-        return unexpected(path.string() + ": too large for a property list");
-    }
-    auto parsed = parseXmlPlistDocument((*contents)->bytes);
-    if (!parsed) {
-        return unexpected(path.string() + ": " + parsed.error());
-    }
-    auto job = launchJobFromPlist(*parsed, path);
+    auto job = parseLaunchJob((*contents)->bytes, path);
     if (!job) {
-        return unexpected(path.string() + ": " + job.error());
+        return job;
     }
     if (::access(job->program.c_str(), X_OK) != 0 || std::filesystem::is_directory(job->program)) {
         return unexpected(path.string() + ": the program " + job->program.string() + " is not an executable file");

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "core/prefs/PreferenceValue.h"
 #include "core/runtime/Expected.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
@@ -28,6 +30,9 @@ struct LaunchJob {
     std::optional<std::filesystem::path> standardOutPath;
     std::optional<std::filesystem::path> standardErrorPath;
     std::vector<std::string> associatedBundleIdentifiers;
+    // The program as launchd checked it, run by this descriptor so that
+    // nothing put at its path since is run instead. Null: not opened.
+    std::shared_ptr<const FileDescriptor> programFile;
 };
 
 // Labels and service names become file names (sockets, logs, pid files), so
@@ -39,6 +44,9 @@ Expected<void, std::string> validateJobName(std::string_view what, std::string_v
 // BundleProgram is relative to the bundle whose
 // Contents/Library/LaunchDaemons holds it.
 Expected<LaunchJob, std::string> launchJobFromPlist(const PreferenceValue& root, const std::filesystem::path& plist);
+
+// Parses the contents of the property list `plist` (absolute).
+Expected<LaunchJob, std::string> parseLaunchJob(std::string_view text, const std::filesystem::path& plist);
 
 // Reads and parses the property list file at `plist` (made absolute).
 Expected<LaunchJob, std::string> loadLaunchJob(const std::filesystem::path& plist);

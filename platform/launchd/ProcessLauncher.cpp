@@ -169,6 +169,7 @@ Expected<pid_t, std::string> ProcessLauncher::start(const LaunchJob& job, const 
 
     SpawnRequest request;
     request.program = job.program;
+    request.programFd = job.programFile ? job.programFile->get() : -1;
     request.arguments = job.arguments;
     request.environment = environmentFor(job, paths_, *credentials, listeningFds.size());
     if (!listeningFds.empty()) {

@@ -5,7 +5,8 @@
 
 namespace lidora::vmac {
 
-// Starts job instances the way launchd does: in a session of their own, as
+// Starts job instances the way launchd does: from the program file opened
+// when the job was loaded (when it was), in a session of their own, as
 // the job's user when launchd runs as root, in "/", with stdin from
 // /dev/null and output appended to the job's log, and the listening
 // sockets as fd 3 onwards announced by LISTEN_FDS, LISTEN_PID and

@@ -3,11 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "core/ports/DaemonService.h"
-#include "platform/bundle/PlistDocument.h"
 #include "platform/launchd/LaunchJob.h"
 #include "platform/launchd/ServiceTrust.h"
 
@@ -22,17 +19,8 @@ nlohmann::json failure(const std::string& message) {
     return {{"ok", false}, {"error", message}};
 }
 
-std::string bundleIdentifierOf(const std::filesystem::path& bundle) {
-    std::ifstream in(bundle / "Contents" / "Info.plist");
-    std::stringstream text;
-    text << in.rdbuf();
-    const auto info = parseXmlPlistDocument(text.str());
-    if (!info || !info->isDictionary()) {
-        return {};
-    }
-    const auto& dict = *info->asDictionary();
-    const auto found = dict.find("CFBundleIdentifier");
-    return found != dict.end() && found->second.isString() ? *found->second.asString() : std::string();
+std::string describe(const CodeSignature& signature) {
+    return signature.identifier + " (team " + (signature.teamID.empty() ? "none" : signature.teamID) + ")";
 }
 
 bool isGone(const std::filesystem::path& plist) {
@@ -42,8 +30,13 @@ bool isGone(const std::filesystem::path& plist) {
 
 }  // namespace
 
-ServiceManager::ServiceManager(JobSupervisor& supervisor, ServiceRegistry registry, Logger logger)
-    : supervisor_(supervisor), registry_(std::move(registry)), logger_(std::move(logger)) {}
+ServiceManager::ServiceManager(JobSupervisor& supervisor, ServiceRegistry registry, SignatureStore signatures,
+                               Logger logger, RequesterVerifier verifier)
+    : supervisor_(supervisor),
+      registry_(std::move(registry)),
+      signatures_(std::make_shared<const SignatureStore>(std::move(signatures))),
+      logger_(std::move(logger)),
+      verifier_(verifier ? std::move(verifier) : signedProcessVerifier(signatures_)) {}
 
 bool ServiceManager::handles(std::string_view command) {
     return command == "sm-status" || command == "sm-register" || command == "sm-unregister" || command == "approve" ||
@@ -76,27 +69,47 @@ Expected<ServiceManager::Target, std::string> ServiceManager::targetOf(const nlo
     return Target{canonical, daemonPlistPath(canonical, plistName)};
 }
 
-Expected<void, std::string> ServiceManager::checkRequester(const Target& target, ServiceRequester requester,
+Expected<void, std::string> ServiceManager::checkRequester(const Target& target, const ServiceRequester& requester,
                                                            std::string_view command) const {
-    if (isPrivileged(requester.uid)) {
+    if (isPrivileged(requester.peer.uid)) {
         return {};
     }
-    const auto executable = executableOf(requester.pid);
-    if (!executable) {
-        return unexpected(std::string(command) + ": permission denied; " + executable.error());
+    const auto denied = std::string(command) + ": permission denied; ";
+    const auto signature = verifier_(requester.socket, requester.peer);
+    if (!signature) {
+        return unexpected(denied + signature.error());
     }
-    if (!isInside(*executable, target.bundle)) {
-        return unexpected(std::string(command) + ": permission denied; " + executable->string() +
-                          " does not run from " + target.bundle.string());
+    if (signature->isAdHoc()) {
+        return unexpected(denied + "the requester is signed ad hoc, by no team");
+    }
+    const auto bundle = bundleSignature(target.bundle, *signatures_);
+    if (!bundle) {
+        return unexpected(denied + bundle.error());
+    }
+    if (*bundle != *signature) {
+        return unexpected(denied + "the requester is signed as " + describe(*signature) + ", " +
+                          target.bundle.string() + " as " + describe(*bundle));
     }
     return {};
 }
 
-void ServiceManager::handle(const std::string& command, const nlohmann::json& request, ServiceRequester requester,
-                            Reply reply) {
+Expected<ServiceManager::Daemon, std::string> ServiceManager::openDaemon(const std::filesystem::path& plist) const {
+    auto job = loadTrustedLaunchJob(plist);
+    if (!job) {
+        return unexpected(job.error());
+    }
+    auto program = programSignature(*job, *signatures_);
+    if (!program) {
+        return unexpected(program.error());
+    }
+    return Daemon{std::move(job).value(), std::move(program).value()};
+}
+
+void ServiceManager::handle(const std::string& command, const nlohmann::json& request,
+                            const ServiceRequester& requester, Reply reply) {
     if (command == "approve" || command == "revoke") {
-        if (!isPrivileged(requester.uid)) {
-            logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(requester.uid));
+        if (!isPrivileged(requester.peer.uid)) {
+            logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(requester.peer.uid));
             reply(failure(command + ": permission denied; only root may " + command + " background items"));
             return;
         }
@@ -138,31 +151,35 @@ nlohmann::json ServiceManager::status(const Target& target) const {
     if (!records) {
         return failure(records.error());
     }
-    return {{"ok", true}, {"status", serviceStatus(*records, target.plist, loadLaunchJob(target.plist).has_value())}};
+    const bool loads = loadTrustedLaunchJob(target.plist, Ownership::anyone).has_value();
+    return {{"ok", true}, {"status", serviceStatus(*records, target.plist, loads)}};
 }
 
 nlohmann::json ServiceManager::registerService(const Target& target) {
-    const auto job = loadLaunchJob(target.plist);
-    if (!job) {
+    auto daemon = openDaemon(target.plist);
+    if (!daemon) {
         return failure("cannot register " + target.plist.filename().string() + " of " + target.bundle.string() + ": " +
-                       job.error());
+                       daemon.error());
     }
     auto records = registry_.read();
     if (!records) {
         return failure(records.error());
     }
+    const auto& label = daemon->job.label;
     for (const auto& other : records->registrations) {
-        if (other.label == job->label && other.plist != target.plist && !isGone(other.plist)) {
-            return failure(job->label + " is already registered by " + other.bundle.string());
+        if (other.label == label && other.plist != target.plist && !isGone(other.plist)) {
+            return failure(label + " is already registered by " + other.bundle.string());
         }
     }
-    ServiceRegistration registration{job->label, target.plist, target.bundle, bundleIdentifierOf(target.bundle),
+    // Shown to people only; what counts is the program's signature.
+    const auto bundle = bundleSignature(target.bundle, *signatures_);
+    ServiceRegistration registration{label, target.plist, target.bundle, bundle ? bundle->identifier : std::string(),
                                      RegistrationState::requiresApproval};
-    const bool approved = records->isApproved(registration.label, registration.bundleIdentifier);
+    const bool approved = records->isApproved(label, daemon->program);
     if (approved) {
         registration.state = RegistrationState::enabled;
-        if (auto loaded = loadJob(registration); !loaded) {
-            return failure("cannot load " + registration.label + ": " + loaded.error());
+        if (auto loaded = supervisor_.load(std::move(daemon->job), false); !loaded) {
+            return failure("cannot load " + label + ": " + loaded.error());
         }
     }
     auto recorded = registry_.update([&](ServiceRecords& current) {
@@ -178,8 +195,8 @@ nlohmann::json ServiceManager::registerService(const Target& target) {
         return failure("cannot record the registration of " + registration.label + ": " + recorded.error());
     }
     if (!approved) {
-        logger_.notice("%{public}s of %{public}s registered; awaiting approval", registration.label,
-                       target.bundle.string());
+        logger_.notice("%{public}s of %{public}s registered; its program %{public}s awaits approval",
+                       registration.label, target.bundle.string(), describe(daemon->program));
         return {{"ok", false}, {"error", kNotPermitted}, {"status", DaemonService::requiresApproval}};
     }
     logger_.notice("%{public}s of %{public}s registered and enabled", registration.label, target.bundle.string());
@@ -211,31 +228,47 @@ void ServiceManager::unregister(const Target& target, Reply reply) {
 }
 
 nlohmann::json ServiceManager::approve(const std::string& label) {
-    std::vector<ServiceRegistration> approved;
-    auto updated = registry_.update([&](ServiceRecords& records) {
-        for (auto& registration : records.registrations) {
-            if (registration.label != label) {
-                continue;
-            }
-            if (!records.isApproved(label, registration.bundleIdentifier)) {
-                records.approvals.push_back({label, registration.bundleIdentifier});
-            }
-            registration.state = RegistrationState::enabled;
-            approved.push_back(registration);
+    const auto records = registry_.read();
+    if (!records) {
+        return failure("cannot read the registrations: " + records.error());
+    }
+    // The approval names the program as it is now, checked before anything is recorded.
+    std::vector<std::pair<ServiceRegistration, Daemon>> daemons;
+    for (const auto& registration : records->registrations) {
+        if (registration.label != label) {
+            continue;
         }
-        return !approved.empty();
+        auto daemon = openDaemon(registration.plist);
+        if (!daemon) {
+            return failure("cannot approve " + label + " of " + registration.bundle.string() + ": " + daemon.error());
+        }
+        daemons.emplace_back(registration, std::move(daemon).value());
+    }
+    if (daemons.empty()) {
+        return failure("no app has registered " + label + "; there is nothing to approve");
+    }
+    auto updated = registry_.update([&](ServiceRecords& current) {
+        for (const auto& [registration, daemon] : daemons) {
+            if (!current.isApproved(label, daemon.program)) {
+                current.approvals.push_back({label, daemon.program});
+            }
+            for (auto& r : current.registrations) {
+                if (r.label == label && r.plist == registration.plist) {
+                    r.state = RegistrationState::enabled;
+                }
+            }
+        }
+        return true;
     });
     if (!updated) {
         return failure("cannot update the registrations: " + updated.error());
     }
-    if (approved.empty()) {
-        return failure("no app has registered " + label + "; there is nothing to approve");
-    }
     nlohmann::json bundles = nlohmann::json::array();
-    for (const auto& registration : approved) {
-        logger_.notice("%{public}s of %{public}s approved", label, registration.bundle.string());
+    for (auto& [registration, daemon] : daemons) {
+        logger_.notice("%{public}s of %{public}s approved for %{public}s", label, registration.bundle.string(),
+                       describe(daemon.program));
         bundles.push_back(registration.bundle.string());
-        if (auto loaded = loadJob(registration); !loaded) {
+        if (auto loaded = supervisor_.load(std::move(daemon.job), false); !loaded) {
             return failure("approved " + label + ", but it cannot be loaded: " + loaded.error());
         }
     }
@@ -272,23 +305,6 @@ void ServiceManager::revoke(const std::string& label, Reply reply) {
     unloadIfLoaded(label, registered->plist, std::move(reply));
 }
 
-Expected<void, std::string> ServiceManager::loadJob(const ServiceRegistration& registration) {
-    const auto job = loadLaunchJob(registration.plist);
-    if (!job) {
-        return unexpected(job.error());
-    }
-    for (const auto& file : {job->plist, job->program}) {
-        if (auto trusted = checkOnlyAdministratorsCanChange(file); !trusted) {
-            return unexpected(trusted.error());
-        }
-    }
-    auto loaded = supervisor_.load(registration.plist, false);
-    if (!loaded) {
-        return unexpected(loaded.error());
-    }
-    return {};
-}
-
 void ServiceManager::unloadIfLoaded(const std::string& label, const std::filesystem::path& plist, Reply reply) {
     const auto jobs = supervisor_.list();
     const bool loaded = std::any_of(jobs.begin(), jobs.end(), [&](const JobSupervisor::Entry& entry) {
@@ -309,13 +325,42 @@ void ServiceManager::loadEnabled() {
         logger_.error("cannot read the registrations: %{public}s", records.error());
         return;
     }
+    std::vector<std::filesystem::path> unapproved;
     for (const auto& registration : records->registrations) {
         if (registration.state != RegistrationState::enabled) {
             continue;
         }
-        if (auto loaded = loadJob(registration); !loaded) {
+        auto daemon = openDaemon(registration.plist);
+        if (!daemon) {
+            logger_.error("cannot load %{public}s: %{public}s", registration.label, daemon.error());
+            continue;
+        }
+        if (!records->isApproved(registration.label, daemon->program)) {
+            // Also what becomes of approvals recorded before they named a signature.
+            logger_.error(
+                "%{public}s of %{public}s is enabled, but no approval names its program %{public}s; "
+                "it awaits approval again",
+                registration.label, registration.bundle.string(), describe(daemon->program));
+            unapproved.push_back(registration.plist);
+            continue;
+        }
+        if (auto loaded = supervisor_.load(std::move(daemon->job), false); !loaded) {
             logger_.error("cannot load %{public}s: %{public}s", registration.label, loaded.error());
         }
+    }
+    if (unapproved.empty()) {
+        return;
+    }
+    auto updated = registry_.update([&](ServiceRecords& current) {
+        for (auto& r : current.registrations) {
+            if (std::find(unapproved.begin(), unapproved.end(), r.plist) != unapproved.end()) {
+                r.state = RegistrationState::requiresApproval;
+            }
+        }
+        return true;
+    });
+    if (!updated) {
+        logger_.error("cannot update the registrations: %{public}s", updated.error());
     }
 }
 

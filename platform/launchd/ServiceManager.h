@@ -4,38 +4,43 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
 #include "core/runtime/Expected.h"
 #include "core/runtime/Logger.h"
+#include "platform/codesign/SignatureStore.h"
 #include "platform/launchd/JobSupervisor.h"
+#include "platform/launchd/RequesterCheck.h"
 #include "platform/launchd/ServiceRegistry.h"
 
 namespace lidora::vmac {
 
-// Who sent a request, as the control socket's peer credentials tell.
-struct ServiceRequester {
-    uid_t uid = 0;
-    pid_t pid = 0;
-};
-
 // launchd's service manager: apps register the daemons that ship in their
 // bundles, and a daemon runs (as its property list says, usually as root)
-// only once root approved it. Anyone may ask for a status; an unprivileged
-// app may register and unregister only the bundle it runs from.
+// only once root approved its program, known by its code signature. Anyone
+// may ask for a status; an unprivileged app may register and unregister only
+// the bundle whose main executable is signed as the app itself is.
 class ServiceManager {
 public:
     using Reply = std::function<void(nlohmann::json)>;
 
-    ServiceManager(JobSupervisor& supervisor, ServiceRegistry registry, Logger logger);
+    // `verifier` proves who an unprivileged requester is; by default
+    // signedProcessVerifier over `signatures`.
+    ServiceManager(JobSupervisor& supervisor, ServiceRegistry registry, SignatureStore signatures, Logger logger,
+                   RequesterVerifier verifier = {});
+    ServiceManager(const ServiceManager&) = delete;
+    ServiceManager& operator=(const ServiceManager&) = delete;
 
     // sm-status, sm-register, sm-unregister, approve and revoke.
     static bool handles(std::string_view command);
-    void handle(const std::string& command, const nlohmann::json& request, ServiceRequester requester, Reply reply);
+    void handle(const std::string& command, const nlohmann::json& request, const ServiceRequester& requester,
+                Reply reply);
 
-    // Loads every enabled registration, as at launchd's start.
+    // Loads every enabled registration whose approval still names its
+    // program, as at launchd's start; the others await approval again.
     void loadEnabled();
 
 private:
@@ -43,11 +48,16 @@ private:
         std::filesystem::path bundle;
         std::filesystem::path plist;
     };
+    struct Daemon {
+        LaunchJob job;
+        CodeSignature program;
+    };
 
     static Expected<Target, std::string> targetOf(const nlohmann::json& request);
     [[nodiscard]] bool isPrivileged(uid_t uid) const;
-    [[nodiscard]] Expected<void, std::string> checkRequester(const Target& target, ServiceRequester requester,
+    [[nodiscard]] Expected<void, std::string> checkRequester(const Target& target, const ServiceRequester& requester,
                                                              std::string_view command) const;
+    [[nodiscard]] Expected<Daemon, std::string> openDaemon(const std::filesystem::path& plist) const;
 
     nlohmann::json status(const Target& target) const;
     nlohmann::json registerService(const Target& target);
@@ -55,12 +65,13 @@ private:
     nlohmann::json approve(const std::string& label);
     void revoke(const std::string& label, Reply reply);
 
-    Expected<void, std::string> loadJob(const ServiceRegistration& registration);
     void unloadIfLoaded(const std::string& label, const std::filesystem::path& plist, Reply reply);
 
     JobSupervisor& supervisor_;
     ServiceRegistry registry_;
+    std::shared_ptr<const SignatureStore> signatures_;
     Logger logger_;
+    RequesterVerifier verifier_;
 };
 
 }  // namespace lidora::vmac

@@ -56,10 +56,15 @@ Expected<ServiceRecords, std::string> decode(std::string_view text) {
         records.registrations.push_back(std::move(registration));
     }
     for (const auto& entry : json["approvals"]) {
-        if (!hasStrings(entry, {"label", "bundleIdentifier"})) {
-            return unexpected(std::string("an approval lacks its label or bundle identifier"));
+        if (!hasStrings(entry, {"label"})) {
+            return unexpected(std::string("an approval lacks its label"));
         }
-        records.approvals.push_back({entry["label"].get<std::string>(), entry["bundleIdentifier"].get<std::string>()});
+        ServiceApproval approval{entry["label"].get<std::string>(), {}};
+        // One written before approvals named a signature is kept, matching nothing.
+        if (hasStrings(entry, {"identifier", "team"})) {
+            approval.program = {entry["identifier"].get<std::string>(), entry["team"].get<std::string>()};
+        }
+        records.approvals.push_back(std::move(approval));
     }
     return records;
 }
@@ -75,7 +80,7 @@ std::string encode(const ServiceRecords& records) {
     }
     nlohmann::json approvals = nlohmann::json::array();
     for (const auto& a : records.approvals) {
-        approvals.push_back({{"label", a.label}, {"bundleIdentifier", a.bundleIdentifier}});
+        approvals.push_back({{"label", a.label}, {"identifier", a.program.identifier}, {"team", a.program.teamID}});
     }
     return nlohmann::json{{"registrations", registrations}, {"approvals", approvals}}.dump(2) + "\n";
 }
@@ -92,10 +97,12 @@ const ServiceRegistration* ServiceRecords::findByPlist(const std::filesystem::pa
     return found == registrations.end() ? nullptr : &*found;
 }
 
-bool ServiceRecords::isApproved(std::string_view label, std::string_view bundleIdentifier) const {
-    return std::any_of(approvals.begin(), approvals.end(), [&](const ServiceApproval& a) {
-        return a.label == label && a.bundleIdentifier == bundleIdentifier;
-    });
+bool ServiceRecords::isApproved(std::string_view label, const CodeSignature& program) const {
+    if (program.isAdHoc() || program.identifier.empty()) {
+        return false;
+    }
+    return std::any_of(approvals.begin(), approvals.end(),
+                       [&](const ServiceApproval& a) { return a.label == label && a.program == program; });
 }
 
 int serviceStatus(const ServiceRecords& records, const std::filesystem::path& plist, bool plistLoads) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/runtime/Expected.h"
+#include "platform/codesign/CodeSignature.h"
 #include "platform/prefs/RecordFile.h"
 #include "platform/vmac/VmacPaths.h"
 
@@ -27,11 +28,13 @@ struct ServiceRegistration {
     friend bool operator==(const ServiceRegistration&, const ServiceRegistration&) = default;
 };
 
-// The administrator's yes for a daemon of one app, kept until revoked so that
-// an updated app may register it again.
+// The administrator's yes for a daemon program, known by the code signature
+// of the program file its property list names, kept until revoked so that an
+// updated app, signed alike, may register it again. Approvals recorded by
+// earlier versions carry no signature and match nothing.
 struct ServiceApproval {
     std::string label;
-    std::string bundleIdentifier;
+    CodeSignature program;
     friend bool operator==(const ServiceApproval&, const ServiceApproval&) = default;
 };
 
@@ -40,7 +43,8 @@ struct ServiceRecords {
     std::vector<ServiceApproval> approvals;
 
     [[nodiscard]] const ServiceRegistration* findByPlist(const std::filesystem::path& plist) const;
-    [[nodiscard]] bool isApproved(std::string_view label, std::string_view bundleIdentifier) const;
+    // Ad-hoc signatures, naming no team, are never approved.
+    [[nodiscard]] bool isApproved(std::string_view label, const CodeSignature& program) const;
 };
 
 // The service manager's raw status for the daemon whose property list is

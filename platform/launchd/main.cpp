@@ -78,7 +78,8 @@ int run() {
         JobRegistry::of(paths, [&](const std::string& warning) { logger.error("%{public}s", warning); }), logger);
     ServiceManager services(
         supervisor,
-        ServiceRegistry::of(paths, [&](const std::string& warning) { logger.error("%{public}s", warning); }), logger);
+        ServiceRegistry::of(paths, [&](const std::string& warning) { logger.error("%{public}s", warning); }),
+        SignatureStore::forRoot(paths), logger);
     bool stopping = false;
     auto stop = [&] {
         if (!stopping) {

@@ -64,6 +64,12 @@ void send(int report, const Report& message) {
             fail(report, "pass the descriptors");
         }
     }
+    if (request.programFd >= 0) {
+        request.programFd = ::fcntl(request.programFd, F_DUPFD_CLOEXEC, base);
+        if (request.programFd < 0) {
+            fail(report, "pass the descriptors");
+        }
+    }
     for (int target = 0; target < base; ++target) {
         if (::dup2(request.descriptors[static_cast<std::size_t>(target)], target) < 0) {
             fail(report, "pass the descriptors");
@@ -75,7 +81,11 @@ void send(int report, const Report& message) {
             fail(report, step);
         }
     }
-    ::execve(request.program.c_str(), argv, envp);
+    if (request.programFd >= 0) {
+        ::fexecve(request.programFd, argv, envp);
+    } else {
+        ::execve(request.program.c_str(), argv, envp);
+    }
     fail(report, "execute");
 }
 

@@ -18,6 +18,11 @@ struct SpawnRequest {
     std::filesystem::path program;
     std::vector<std::string> arguments;    // argv, the program's name first
     std::vector<std::string> environment;  // NAME=value
+    // When set, the program is run from this open file rather than looked up
+    // by `program`, whose path someone may have changed since it was opened.
+    // It must then be a binary: the descriptor is gone before an interpreter
+    // could open a script through it.
+    int programFd = -1;
     // The child's descriptors 0, 1, 2… in this order; it gets no others.
     std::vector<int> descriptors;
     bool newSession = false;

@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "platform/launchd/LaunchJob.h"
 #include "platform/launchd/LaunchdClient.h"
 #include "platform/launchd/ServiceRegistry.h"
+#include "platform/launchd/ServiceTrust.h"
 #include "platform/tools/vmac/Command.h"
 
 namespace lidora::vmac {
@@ -18,13 +21,51 @@ constexpr const char* kUsage =
     "       vmac approve --revoke LABEL\n\n"
     "Allows the daemon LABEL, registered by an app, to run (as root when its\n"
     "property list says so), as switching it on under Login Items & Extensions\n"
-    "does. The approval holds for that app until revoked, even across\n"
-    "unregistering and registering again. --revoke takes it back and stops the\n"
+    "does. The approval names the daemon's program by its code signature and\n"
+    "holds until revoked, even across unregistering and registering again by\n"
+    "an updated app signed alike. --revoke takes it back and stops the\n"
     "daemon. Only root may approve or revoke. When launchd is not running, the\n"
     "change is recorded and takes effect at the next boot.\n";
 
+using Programs = std::vector<std::pair<std::filesystem::path, CodeSignature>>;
+
+// The signatures of the programs registered as `label`, checked as launchd checks them.
+Expected<Programs, std::string> programsOf(const VmacPaths& paths, const std::string& label) {
+    const auto records = ServiceRegistry::of(paths).read();
+    if (!records) {
+        return unexpected(records.error());
+    }
+    const auto signatures = SignatureStore::forRoot(paths);
+    Programs programs;
+    for (const auto& registration : records->registrations) {
+        if (registration.label != label) {
+            continue;
+        }
+        const auto refused = "cannot approve " + label + " of " + registration.bundle.string() + ": ";
+        const auto job = loadTrustedLaunchJob(registration.plist);
+        if (!job) {
+            return unexpected(refused + job.error());
+        }
+        auto program = programSignature(*job, signatures);
+        if (!program) {
+            return unexpected(refused + program.error());
+        }
+        programs.emplace_back(registration.plist, std::move(program).value());
+    }
+    return programs;
+}
+
 // launchd is down: change the records it will read when it starts.
 int changeOffline(const VmacPaths& paths, const std::string& label, bool revoke) {
+    Programs programs;
+    if (!revoke) {
+        auto found = programsOf(paths, label);
+        if (!found) {
+            std::fprintf(stderr, "vmac approve: %s\n", found.error().c_str());
+            return 1;
+        }
+        programs = std::move(found).value();
+    }
     bool found = false;
     auto updated = ServiceRegistry::of(paths).update([&](ServiceRecords& records) {
         if (revoke) {
@@ -34,11 +75,21 @@ int changeOffline(const VmacPaths& paths, const std::string& label, bool revoke)
             if (registration.label != label) {
                 continue;
             }
-            found = true;
-            if (!revoke && !records.isApproved(label, registration.bundleIdentifier)) {
-                records.approvals.push_back({label, registration.bundleIdentifier});
+            if (revoke) {
+                found = true;
+                registration.state = RegistrationState::requiresApproval;
+                continue;
             }
-            registration.state = revoke ? RegistrationState::requiresApproval : RegistrationState::enabled;
+            for (const auto& [plist, program] : programs) {
+                if (plist != registration.plist) {
+                    continue;
+                }
+                found = true;
+                if (!records.isApproved(label, program)) {
+                    records.approvals.push_back({label, program});
+                }
+                registration.state = RegistrationState::enabled;
+            }
         }
         return found;
     });

@@ -56,7 +56,7 @@ protected:
     testing::ProcessResult vmac(std::vector<std::string> arguments) const { return mac.vmac(std::move(arguments)); }
 
     std::filesystem::path plist(const std::string& label, const std::vector<std::string>& daemonArguments,
-                                const std::string& extraKeys = "") {
+                                const std::string& extraKeys = "", const std::filesystem::path& program = TEST_DAEMON) {
         auto path = root / (label + ".plist");
         std::ofstream out(path);
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -64,7 +64,7 @@ protected:
                "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
                "<plist version=\"1.0\">\n<dict>\n"
             << "  <key>Label</key><string>" << label << "</string>\n"
-            << "  <key>Program</key><string>" << TEST_DAEMON << "</string>\n"
+            << "  <key>Program</key><string>" << program.string() << "</string>\n"
             << "  <key>ProgramArguments</key><array><string>activated-daemon</string>";
         for (const auto& argument : daemonArguments) {
             out << "<string>" << argument << "</string>";
@@ -213,6 +213,47 @@ TEST_F(Launchd, ShutdownStopsEverythingAndTheNextBootLoadsTheRecordedJobs) {
     EXPECT_EQ(listedPid("com.zelquin.test.kept"), 0);
     EXPECT_EQ(listedPid("com.zelquin.test.vanishing"), -1);
     EXPECT_GT(call("com.zelquin.test.offline").pid(), 0);
+}
+
+// What launchd checked when loading is what it runs: a program swapped in
+// afterwards, through a re-pointed folder link or in place, never runs.
+TEST_F(Launchd, AProgramSwappedInAfterLoadingNeverRuns) {
+    const auto marker = root / "swapped-ran";
+    const auto swap = root / "swap";
+    std::filesystem::create_directories(swap);
+    std::ofstream(swap / "daemon") << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
+    std::filesystem::permissions(swap / "daemon", std::filesystem::perms::owner_all);
+    using Swap = std::function<void(const std::filesystem::path& folder, const std::filesystem::path& link)>;
+    const struct {
+        const char* label;
+        bool throughLink;  // the job names its program through a link to its folder
+        Swap swapIn;
+    } cases[] = {
+        {"com.zelquin.test.repointed", true,
+         [&](const std::filesystem::path&, const std::filesystem::path& link) {
+             std::filesystem::remove(link);
+             std::filesystem::create_directory_symlink(swap, link);
+         }},
+        {"com.zelquin.test.replaced", false,
+         [&](const std::filesystem::path& folder, const std::filesystem::path&) {
+             std::filesystem::copy_file(swap / "daemon", folder / "new");
+             std::filesystem::rename(folder / "new", folder / "daemon");
+         }},
+    };
+    for (const auto& c : cases) {
+        const auto folder = root / c.label;
+        const auto link = root / ("link-" + std::string(c.label));
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(TEST_DAEMON, folder / "daemon");
+        std::filesystem::create_directory_symlink(folder, link);
+        const auto loaded =
+            vmac({"launchctl", "load", plist(c.label, {}, "", (c.throughLink ? link : folder) / "daemon").string()});
+        c.swapIn(folder, link);
+        if (loaded.status == 0) {
+            call(c.label);
+        }
+        EXPECT_FALSE(std::filesystem::exists(marker)) << c.label;
+    }
 }
 
 TEST_F(Launchd, OnlyRootMayLoadButAnyoneMayList) {

@@ -12,6 +12,9 @@ void LightFixture::SetUp() {
     const auto signedApp =
         mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, appExecutable.string()});
     ASSERT_EQ(signedApp.status, 0) << signedApp.err;
+    const auto signedHelper =
+        mac.vmac({"codesign", "--identifier", kHelperLabel, "--team", kTeam, helperProgram().string()});
+    ASSERT_EQ(signedHelper.status, 0) << signedHelper.err;
     helperClient = mac.signedCopy(HELPER_PROBE, "helper-probe", "com.zelquin.lidora.control", kTeam);
 }
 
@@ -39,6 +42,10 @@ void LightFixture::registerAndApprove() {
 
 std::filesystem::path LightFixture::plist() const {
     return bundle / "Contents" / "Library" / "LaunchDaemons" / "com.zelquin.lidora.helper.plist";
+}
+
+std::filesystem::path LightFixture::helperProgram() const {
+    return bundle / "Contents" / "MacOS" / kHelperLabel;
 }
 
 std::filesystem::path LightFixture::machSocket() const {

@@ -15,7 +15,8 @@ inline constexpr const char* kHelperLabel = "com.zelquin.lidora.helper";
 inline constexpr const char* kApproving = "Operation not permitted\n";
 
 // A booted virtual Mac with Lidora installed in /Applications, its app
-// played by register-probe at Contents/MacOS/Lidora, signed as ours.
+// played by register-probe at Contents/MacOS/Lidora, signed as ours, as is
+// its helper daemon.
 class LightFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -30,6 +31,8 @@ protected:
     void registerAndApprove();
 
     [[nodiscard]] std::filesystem::path plist() const;
+    // The daemon's program, signed as ours like the app.
+    [[nodiscard]] std::filesystem::path helperProgram() const;
     [[nodiscard]] std::filesystem::path machSocket() const;
     [[nodiscard]] std::string unreachable() const;
 

@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -55,7 +56,12 @@ TEST_F(Registration, UnregisteringStopsTheDaemonAndReRegisteringNeedsNoNewApprov
     EXPECT_EQ(helper({"get-state"}).out, unreachable());
     EXPECT_EQ(app({"unregister"}).status, 1) << "twice is an error";
 
-    // An updated app registers its daemon again, still approved.
+    // An updated app, its daemon re-signed alike, registers it again, still approved.
+    const auto update = bundle / "Contents" / "MacOS" / ".update";
+    std::filesystem::copy_file(std::filesystem::path(LIDORA_BUNDLE) / "Contents" / "MacOS" / kHelperLabel, update);
+    std::filesystem::rename(update, helperProgram());
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", kHelperLabel, "--team", kTeam, helperProgram().string()}).status,
+              0);
     EXPECT_EQ(app({"register"}).out, "registered\n");
     EXPECT_EQ(status(), "1 enabled\n");
     EXPECT_EQ(helper({"version"}).out, "2\n");
@@ -133,16 +139,97 @@ TEST_F(Registration, OrdinaryUsersRegisterOnlyTheBundleTheyRunFrom) {
 
     EXPECT_EQ(appAsNobody({"unregister"}).out, "unregistered\n");
     EXPECT_EQ(appAsNobody({"register"}).out, "registered\n");
+    EXPECT_EQ(appAsNobody({"status"}).out, "1 enabled\n");
+}
 
-    // The same program outside the bundle, or inside another, may not speak for it.
-    std::filesystem::permissions(mac.root() / "scratch", std::filesystem::perms::all);
-    const auto outsider = mac.signedCopy(REGISTER_PROBE, "outsider", "com.zelquin.lidora", kTeam);
-    for (const auto* verb : {"unregister", "register"}) {
-        const auto refused = mac.runAsNobody({outsider.string(), verb, "--bundle", bundle.string()});
-        EXPECT_EQ(refused.status, 1) << verb;
-        EXPECT_THAT(refused.out, HasSubstr("permission denied")) << verb;
+TEST_F(Registration, AnApprovalRecordedByAnEarlierVersionNoLongerEnablesTheDaemon) {
+    registerAndApprove();
+    ASSERT_EQ(mac.vmac({"shutdown"}).status, 0);
+    std::ofstream(mac.root() / "var" / "db" / "launchd" / "servicemanagement.json")
+        << R"({"registrations":[{"label":")" << kHelperLabel << R"(","plist":")" << plist().string()
+        << R"(","bundle":")" << bundle.string() << R"(","bundleIdentifier":"com.zelquin.lidora","state":"enabled"}],)"
+        << R"("approvals":[{"label":")" << kHelperLabel << R"(","bundleIdentifier":"com.zelquin.lidora"}]})";
+    mac.boot();
+    EXPECT_EQ(status(), "2 requiresApproval\n");
+    EXPECT_EQ(helper({"get-state"}).out, unreachable());
+    EXPECT_THAT(mac.vmac({"log", "show", "--category", "launchd"}).out, HasSubstr("no approval names its program"));
+    ASSERT_EQ(mac.vmac({"approve", kHelperLabel}).status, 0);
+    EXPECT_EQ(status(), "1 enabled\n");
+}
+
+// Only code signed as the bundle's main executable is, and loaded unaltered,
+// speaks for the bundle; where it lies counts for nothing.
+TEST_F(Registration, OnlyUnalteredCodeSignedAsTheAppMayUnregisterItsDaemon) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the requesters as another user";
     }
-    EXPECT_EQ(appAsNobody({"status"}).out, "1 enabled\n") << "nothing changed";
+    registerAndApprove();
+    const auto macOS = bundle / "Contents" / "MacOS";
+    std::filesystem::copy_file(REGISTER_PROBE, macOS / "unsigned");
+    std::filesystem::copy_file(REGISTER_PROBE, macOS / "other");
+    ASSERT_EQ(
+        mac.vmac({"codesign", "--identifier", "com.zelquin.other", "--team", kTeam, (macOS / "other").string()}).status,
+        0);
+    const struct {
+        const char* requester;
+        std::vector<std::string> argv;
+    } cases[] = {
+        {"the app with a library preloaded", {"/usr/bin/env", "LD_PRELOAD=libm.so.6", appExecutable.string()}},
+        {"unsigned code inside the bundle", {(macOS / "unsigned").string()}},
+        {"code signed for another identifier", {(macOS / "other").string()}},
+    };
+    for (const auto& c : cases) {
+        auto argv = c.argv;
+        argv.insert(argv.end(), {"unregister", "--bundle", bundle.string()});
+        const auto refused = mac.runAsNobody(argv);
+        EXPECT_EQ(refused.status, 1) << c.requester;
+        EXPECT_THAT(refused.out, HasSubstr("permission denied")) << c.requester;
+        EXPECT_EQ(status(), "1 enabled\n") << c.requester;
+    }
+    EXPECT_EQ(helper({"version"}).out, "2\n");
+}
+
+// A user's bundle that calls itself Lidora and links into the real one gets
+// nothing from the real one's approval, whoever registers it.
+TEST_F(Registration, ABundleClaimingTheAppsIdentityIsNotEnabledByItsApproval) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to build the bundle as another user";
+    }
+    registerAndApprove();
+    ASSERT_EQ(app({"unregister"}).out, "unregistered\n");
+    std::filesystem::permissions(mac.root() / "scratch", std::filesystem::perms::all);
+    const auto evil = mac.root() / "scratch" / "Evil.app";
+    const auto contents = evil / "Contents";
+    std::filesystem::create_directories(contents / "Library" / "LaunchDaemons");
+    std::filesystem::create_directories(contents / "Resources");
+    std::ofstream(contents / "Info.plist")
+        << "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>com.zelquin.lidora</string>"
+           "<key>CFBundleExecutable</key><string>Lidora</string></dict></plist>";
+    std::filesystem::create_directory_symlink(bundle / "Contents" / "MacOS", contents / "MacOS");
+    std::filesystem::create_symlink(plist(), contents / "Library" / "LaunchDaemons" / plist().filename());
+    const auto own = contents / "Resources" / "probe";
+    std::filesystem::copy_file(REGISTER_PROBE, own);
+    ASSERT_EQ(::lchown(evil.c_str(), 65534, 65534), 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(evil)) {
+        ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
+    }
+    const auto evilStatus = [&] { return app({"status", "--bundle", evil.string()}).out; };
+    const struct {
+        const char* requester;
+        bool asNobody;
+        std::filesystem::path program;
+    } cases[] = {
+        {"its own program", true, own},
+        {"the signed app", true, appExecutable},
+        {"root on its behalf", false, appExecutable},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> argv{c.program.string(), "register", "--bundle", evil.string()};
+        const auto registered = c.asNobody ? mac.runAsNobody(argv) : mac.run(argv);
+        EXPECT_EQ(registered.status, 1) << c.requester << ": " << registered.out;
+        EXPECT_NE(evilStatus(), "1 enabled\n") << c.requester;
+        EXPECT_FALSE(std::filesystem::exists(machSocket())) << c.requester;
+    }
 }
 
 TEST_F(Registration, RefusesPropertyListsOutsideLaunchDaemons) {

@@ -107,7 +107,13 @@ protected:
     VmacPaths paths{dir.path()};
     NoProcesses processes;
     JobSupervisor supervisor{loop, paths, processes, JobRegistry::of(paths), logger};
-    ServiceManager services{supervisor, ServiceRegistry::of(paths), logger};
+    // What the service manager was given to prove who sent a request.
+    std::vector<std::pair<int, ucred>> verified;
+    ServiceManager services{supervisor, ServiceRegistry::of(paths), SignatureStore::forRoot(paths), logger,
+                            [this](int socket, const ucred& peer) -> Expected<CodeSignature, std::string> {
+                                verified.emplace_back(socket, peer);
+                                return unexpected(std::string("not proven in this test"));
+                            }};
     std::unique_ptr<ControlServer> server;
     int listeningFd = -1;
     int acceptedFd = -1;
@@ -211,6 +217,20 @@ TEST_F(ControlServerOnVirtualClock, StopsTakingRequestsFromAClientThatReadsNoRep
     EXPECT_TRUE(blocked) << written << " bytes of requests taken";
     loop.advance(5s);
     EXPECT_TRUE(closed(greedy));
+}
+
+TEST_F(ControlServerOnVirtualClock, ServiceRequestsOfOrdinaryUsersAreProvenOnTheirConnection) {
+    start(limits(64, 8, 16));
+    const auto alice = connectAs(kAlice);
+    std::filesystem::create_directories(dir.path() / "A.app");
+    write(alice, R"({"command":"sm-unregister","bundle":")" + (dir.path() / "A.app").string() +
+                     R"(","plistName":"x.plist"})"
+                     "\n");
+    EXPECT_THAT(received(alice).first, HasSubstr("permission denied; not proven in this test"));
+    ASSERT_EQ(verified.size(), 1U);
+    EXPECT_EQ(verified[0].first, alice.serverFd) << "the accepted socket itself";
+    EXPECT_EQ(verified[0].second.uid, kAlice);
+    EXPECT_EQ(verified[0].second.pid, static_cast<pid_t>(1000 + kAlice));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -11,6 +12,8 @@ namespace lidora::vmac {
 namespace {
 
 const std::filesystem::path kPlist = "/Applications/Lidora.app/Contents/Library/LaunchDaemons/com.x.helper.plist";
+
+const CodeSignature kHelper{"com.x.helper", "K7QX4N2M9T"};
 
 ServiceRecords recordsWith(RegistrationState state, std::vector<ServiceApproval> approvals = {}) {
     return {{{"com.x.helper", kPlist, "/Applications/Lidora.app", "com.x", state}}, std::move(approvals)};
@@ -30,11 +33,23 @@ TEST(ServiceStatus, FollowsTheRecordAndThePropertyList) {
         << "another bundle's registration is not ours";
 }
 
-TEST(ServiceStatus, ApprovalBelongsToTheLabelAndTheApp) {
-    const auto records = recordsWith(RegistrationState::enabled, {{"com.x.helper", "com.x"}});
-    EXPECT_TRUE(records.isApproved("com.x.helper", "com.x"));
-    EXPECT_FALSE(records.isApproved("com.x.helper", "com.evil"));
-    EXPECT_FALSE(records.isApproved("com.x.other", "com.x"));
+TEST(ServiceStatus, ApprovalNamesTheLabelAndTheProgramsTeamSignature) {
+    const auto records =
+        recordsWith(RegistrationState::enabled, {{"com.x.helper", kHelper}, {"com.x.adhoc", {"com.x.adhoc", ""}}});
+    EXPECT_TRUE(records.isApproved("com.x.helper", kHelper));
+    const struct {
+        const char* label;
+        CodeSignature program;
+    } refused[] = {
+        {"com.x.other", kHelper},
+        {"com.x.helper", {"com.x", kHelper.teamID}},
+        {"com.x.helper", {kHelper.identifier, "EVILTEAM01"}},
+        {"com.x.helper", {kHelper.identifier, ""}},
+        {"com.x.adhoc", {"com.x.adhoc", ""}},
+    };
+    for (const auto& c : refused) {
+        EXPECT_FALSE(records.isApproved(c.label, c.program)) << c.label << " " << c.program.identifier;
+    }
 }
 
 TEST(ServiceNames, OnlyPlainFileNamesNameAPropertyList) {
@@ -47,24 +62,51 @@ TEST(ServiceNames, OnlyPlainFileNamesNameAPropertyList) {
     EXPECT_EQ(daemonPlistPath("/A.app", "x.plist"), "/A.app/Contents/Library/LaunchDaemons/x.plist");
 }
 
-TEST(ServiceTrust, InsideComparesWholePathComponents) {
-    EXPECT_TRUE(isInside("/Applications/Lidora.app/Contents/MacOS/Lidora", "/Applications/Lidora.app"));
-    EXPECT_TRUE(isInside("/Applications/Lidora.app/Contents/MacOS/Lidora", "/Applications/Lidora.app/"));
-    EXPECT_FALSE(isInside("/Applications/Lidora.app.evil/Contents/MacOS/x", "/Applications/Lidora.app"));
-    EXPECT_FALSE(isInside("/Applications/Other.app/x", "/Applications/Lidora.app"));
-    EXPECT_FALSE(isInside("relative/Lidora.app/x", "relative/Lidora.app"));
-}
-
-TEST(ServiceTrust, RefusesFilesOthersCouldReplace) {
+TEST(ServiceTrust, OpensOnlyWithoutSymlinksAndAsOwnershipAllows) {
     const testing::TempDir dir;
-    const auto file = dir.path() / "job.plist";
-    std::ofstream(file) << "x";
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    EXPECT_TRUE(checkOnlyAdministratorsCanChange(file).has_value());
-    std::filesystem::permissions(file, std::filesystem::perms::others_write, std::filesystem::perm_options::add);
-    const auto refused = checkOnlyAdministratorsCanChange(file);
-    ASSERT_FALSE(refused.has_value());
-    EXPECT_NE(refused.error().find("writable by other users"), std::string::npos);
+    const auto& d = dir.path();
+    namespace fs = std::filesystem;
+    fs::create_directories(d / "real");
+    fs::create_directories(d / "open");
+    fs::create_directories(d / "sticky");
+    for (const auto* file : {"real/job.plist", "open/job.plist", "sticky/job.plist", "shared.plist"}) {
+        std::ofstream(d / file) << "x";
+    }
+    fs::create_directory_symlink(d / "real", d / "linked");
+    fs::create_symlink(d / "real" / "job.plist", d / "leaf.plist");
+    fs::permissions(d / "open", fs::perms::all);
+    fs::permissions(d / "sticky", fs::perms::all | fs::perms::sticky_bit);
+    fs::permissions(d / "shared.plist", fs::perms::group_write, fs::perm_options::add);
+    const struct {
+        const char* file;
+        Ownership ownership;
+        const char* refusal;  // empty: opens
+    } cases[] = {
+        {"real/job.plist", Ownership::administrators, ""},
+        {"sticky/job.plist", Ownership::administrators, ""},
+        {"linked/job.plist", Ownership::administrators, "is a symbolic link"},
+        {"linked/job.plist", Ownership::anyone, "is a symbolic link"},
+        {"leaf.plist", Ownership::administrators, "is a symbolic link"},
+        {"open/job.plist", Ownership::administrators, "writable by other users"},
+        {"open/job.plist", Ownership::anyone, ""},
+        {"shared.plist", Ownership::administrators, "writable by other users"},
+        {"real", Ownership::anyone, "not a regular file"},
+    };
+    for (const auto& c : cases) {
+        const auto opened = openWithoutSymlinks(d / c.file, c.ownership);
+        if (*c.refusal == '\0') {
+            EXPECT_TRUE(opened.has_value()) << c.file << ": " << opened.error();
+        } else {
+            ASSERT_FALSE(opened.has_value()) << c.file;
+            EXPECT_NE(opened.error().find(c.refusal), std::string::npos) << c.file << ": " << opened.error();
+        }
+    }
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown((d / "real" / "job.plist").c_str(), 65534, 65534), 0);
+        const auto foreign = openWithoutSymlinks(d / "real" / "job.plist", Ownership::administrators);
+        ASSERT_FALSE(foreign.has_value());
+        EXPECT_NE(foreign.error().find("belongs to uid 65534"), std::string::npos) << foreign.error();
+    }
 }
 
 class ServiceRegistryFile : public ::testing::Test {
@@ -78,7 +120,7 @@ protected:
 TEST_F(ServiceRegistryFile, KeepsWhatWasWritten) {
     ASSERT_TRUE(registry.read().has_value());
     EXPECT_TRUE(registry.read()->registrations.empty());
-    const auto records = recordsWith(RegistrationState::enabled, {{"com.x.helper", "com.x"}});
+    const auto records = recordsWith(RegistrationState::enabled, {{"com.x.helper", kHelper}});
     ASSERT_TRUE(registry.update([&](ServiceRecords& current) {
         current = records;
         return true;
@@ -92,6 +134,17 @@ TEST_F(ServiceRegistryFile, KeepsWhatWasWritten) {
         << "apps read it while launchd is down";
 }
 
+TEST_F(ServiceRegistryFile, ApprovalsOfEarlierVersionsAreReadButMatchNothing) {
+    std::ofstream(registry.file()) << R"({"registrations":[],"approvals":[{"label":"com.x.helper",)"
+                                      R"("bundleIdentifier":"com.x"}]})";
+    const auto read = registry.read();
+    ASSERT_TRUE(read.has_value()) << read.error();
+    EXPECT_TRUE(warnings.empty()) << "not damaged";
+    ASSERT_EQ(read->approvals.size(), 1U);
+    EXPECT_FALSE(read->isApproved("com.x.helper", kHelper));
+    EXPECT_FALSE(read->isApproved("com.x.helper", {"com.x", ""}));
+}
+
 TEST_F(ServiceRegistryFile, SetsADamagedFileAsideBeforeWriting) {
     for (const auto* damaged : {"{", R"({"registrations":[{"label":"x"}],"approvals":[]})",
                                 R"({"registrations":[{"label":"../x","plist":"/p","bundle":"/b","bundleIdentifier":"",)"
@@ -100,7 +153,7 @@ TEST_F(ServiceRegistryFile, SetsADamagedFileAsideBeforeWriting) {
         EXPECT_TRUE(registry.read()->registrations.empty()) << damaged;
         EXPECT_FALSE(warnings.empty());
         ASSERT_TRUE(registry.update([](ServiceRecords& records) {
-            records.approvals.push_back({"com.x.helper", "com.x"});
+            records.approvals.push_back({"com.x.helper", kHelper});
             return true;
         }));
         EXPECT_EQ(registry.read()->approvals.size(), 1U);
