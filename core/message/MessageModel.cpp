@@ -114,8 +114,8 @@ std::string durationLine(double seconds, bool longText) {
     constexpr double kLongest = 1e15;
     const double bounded = seconds >= 0 ? std::min(seconds, kLongest) : 0.0;
     const auto n = static_cast<std::int64_t>(std::round(bounded));
-    std::string amount = n <= 59 ? std::to_string(n) + " s"
-                                 : std::to_string(n / 60) + " min " + std::to_string(n % 60) + " s";
+    std::string amount =
+        n <= 59 ? std::to_string(n) + " s" : std::to_string(n / 60) + " min " + std::to_string(n % 60) + " s";
     std::string line = "Takes about " + amount + ".";
     if (longText) {
         line += " Shorter messages are easier to read.";
