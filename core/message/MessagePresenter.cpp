@@ -108,7 +108,7 @@ Task<void> MessagePresenter::sendInBackground(MessagePresenter* self, std::weak_
 
 void MessagePresenter::cancel() {
     if (display_ != nullptr) {
-        display_->close();
+        display_->dismiss();
     }
 }
 

@@ -20,7 +20,7 @@ public:
     virtual ~MessageDisplay() = default;
     virtual void render(const MessageViewState& state) = 0;
     // Hides the window; it stays for the next time.
-    virtual void close() = 0;
+    virtual void dismiss() = 0;
 };
 
 // What the message window reads and acts through. All of it outlives the

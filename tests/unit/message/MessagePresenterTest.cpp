@@ -53,7 +53,7 @@ private:
 
 struct FakeDisplay final : MessageDisplay {
     void render(const MessageViewState& state) override { shown = state; }
-    void close() override { ++closes; }
+    void dismiss() override { ++closes; }
     MessageViewState shown;
     int closes = 0;
 };
