@@ -11,61 +11,18 @@
 #include "app/MenuBarIcon.h"
 #include "app/MessageView.h"
 #include "app/MessageWindow.h"
-#include "core/runtime/Completion.h"
-#include "core/runtime/VirtualRunLoop.h"
-#include "tests/support/MemoryDefaults.h"
-#include "tests/support/RecordingLogSink.h"
 #include "tests/ui/QtTestApp.h"
-#include "tests/unit/light/LightFakes.h"
+#include "tests/unit/message/MessageFakes.h"
+#include "tests/unit/shell/ShellFakes.h"
 
 namespace lidora::testing {
 namespace {
 
 using app::MessageView;
 
-// Starts whatever it is asked to send, once the test lets it.
-class FakeSending final : public MessageSending {
-public:
-    explicit FakeSending(RunLoop& loop) : loop_(loop) {}
-    Task<bool> send(std::string text, MorseCode::Timing /*timing*/, bool /*markers*/) override {
-        sent.push_back(text);
-        const Completion<bool> answer(loop_);
-        answers.push_back(answer);
-        if (co_await answer) {
-            state.text.set(text);
-            co_return true;
-        }
-        co_return false;
-    }
-    void stopMessage() override { calls.emplace_back("stop"); }
-    void endMessage() override {
-        calls.emplace_back("end");
-        state.text.set(std::nullopt);
-    }
-    MorseMessageState& messageState() override { return state; }
-
-    std::vector<std::string> sent;
-    std::vector<Completion<bool>> answers;
-    std::vector<std::string> calls;
-    MorseMessageState state;
-
-private:
-    RunLoop& loop_;
-};
-
-struct FakeShell final : ApplicationShell {
-    void activate() override { ++activations; }
-    void terminate() override {}
-    void showAboutPanel(const AboutPanelOptions& /*options*/) override {}
-    bool isActive() const override { return true; }
-    int activations = 0;
-};
-
 void press(QWidget* target, int key, const QString& typed = {}) {
     QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, typed);
     QApplication::sendEvent(target, &down);
-    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, typed);
-    QApplication::sendEvent(target, &up);
 }
 
 void type(QWidget* target, const QString& typed) {
@@ -84,28 +41,12 @@ void save(QWidget& window, const std::string& name) {
     EXPECT_TRUE(shot.save(QString::fromStdString(screenshotPath(name).string())));
 }
 
-class MessageWindowTest : public ::testing::Test {
+class MessageWindowTest : public ::testing::Test, protected MessageRig {
 protected:
     MessageWindowTest() { qtApp(); }
 
-    VirtualRunLoop loop;
-    Trace trace;
-    FakeLight light{loop, trace};
-    FakeRegistration registration{trace};
-    FakeEnvironment environment;
-    LightController controller{HardwareSupport::supported,
-                               "Mac17,10",
-                               std::nullopt,
-                               light,
-                               registration,
-                               [] {},
-                               Logger(std::make_shared<RecordingLogSink>(), "com.zelquin.lidora", "app"),
-                               loop,
-                               environment};
-    MemoryDefaultsProvider defaults;
-    FakeSending sending{loop};
     FakeShell shell;
-    app::MessageWindow window{[this] { return MessageParts{loop, sending, controller, defaults}; }, shell};
+    app::MessageWindow window{[this] { return parts(); }, shell};
 };
 
 TEST_F(MessageWindowTest, TypingThenSendingThenStopping) {
@@ -120,8 +61,6 @@ TEST_F(MessageWindowTest, TypingThenSendingThenStopping) {
     EXPECT_EQ(textColor(view.durationLabel()), app::kSystemOrange);
     EXPECT_TRUE(view.skippedLabel()->isVisible());
     EXPECT_EQ(view.skippedLabel()->text(), "Skipped (no Morse code): ÜÖ#");
-    EXPECT_TRUE(view.previewLabel()->text().startsWith(QStringLiteral("−·−·− / −−· ·−· ")));
-    EXPECT_TRUE(view.speedButton(MessageSettings::Speed::normal)->isChecked());
     EXPECT_TRUE(view.markersBox()->isChecked());
     EXPECT_TRUE(view.cancelButton()->isVisible());
     EXPECT_FALSE(view.stopButton()->isVisible());
@@ -140,7 +79,7 @@ TEST_F(MessageWindowTest, TypingThenSendingThenStopping) {
     EXPECT_TRUE(view.sendingLabel()->isVisible());
     const QString accent = view.palette().color(QPalette::Highlight).name();
     EXPECT_TRUE(view.sendingLabel()->text().contains(QStringLiteral("color:%1\">a</span>").arg(accent)));
-    EXPECT_EQ(view.sendingLabel()->accessibleName(), QString::fromStdString("Sending " + sending.sent[0]));
+    EXPECT_EQ(view.sendingLabel()->accessibleName(), QString::fromStdString("Sending " + sending.sent[0].text));
     EXPECT_TRUE(view.stopButton()->isVisible());
     EXPECT_FALSE(view.cancelButton()->isVisible());
     view.settleAnimations();
@@ -158,7 +97,7 @@ TEST_F(MessageWindowTest, TypingThenSendingThenStopping) {
     // Reopened, the text is still there.
     window.show();
     EXPECT_EQ(window.view(), &view);
-    EXPECT_EQ(view.field()->text(), QString::fromStdString(sending.sent[0]));
+    EXPECT_EQ(view.field()->text(), QString::fromStdString(sending.sent[0].text));
 }
 
 TEST_F(MessageWindowTest, PasteIsCutAndProblemsShowInRed) {
