@@ -123,34 +123,38 @@ std::string durationLine(double seconds, bool longText) {
     return line;
 }
 
-std::optional<std::size_t> characterIndex(std::string_view text, std::optional<int> position) {
+SentMessage::SentMessage(std::string text) : text_(std::move(text)), characters_(lidora::characters(text_)) {
+    ends_.reserve(characters_.size());
+    std::size_t counted = 0;
+    for (const auto& character : characters_) {
+        counted += upperCasedLength(character);
+        ends_.push_back(counted);
+    }
+}
+
+std::optional<std::size_t> SentMessage::index(std::optional<int> position) const {
     if (!position || *position < 0) {
         return std::nullopt;
     }
-    const auto target = static_cast<std::size_t>(*position);
-    std::size_t counted = 0;
-    const auto all = characters(text);
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        counted += upperCasedLength(all[i]);
-        if (target < counted) {
-            return i;
-        }
+    const auto found = std::upper_bound(ends_.begin(), ends_.end(), static_cast<std::size_t>(*position));
+    if (found == ends_.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return static_cast<std::size_t>(found - ends_.begin());
 }
 
-SendingLine sendingLine(std::string_view text, std::optional<int> character, std::optional<int> anchor) {
-    const auto all = characters(text);
-    const auto current = characterIndex(text, character);
+SendingLine sendingLine(const SentMessage& message, std::optional<int> character, std::optional<int> anchor) {
+    const auto& all = message.characters();
+    const auto current = message.index(character);
     std::size_t begin = 0;
     std::size_t end = all.size();
     if (all.size() > kMessageLimit) {
-        const std::size_t centre = current.value_or(characterIndex(text, anchor).value_or(0));
+        const std::size_t centre = current.value_or(message.index(anchor).value_or(0));
         begin = std::min(centre - std::min(centre, kMessageLimit / 2), all.size() - kMessageLimit);
         end = begin + kMessageLimit;
     }
     SendingLine line;
-    line.accessibilityLabel = std::string(kSendingPrefix) + std::string(text);
+    line.accessibilityLabel = std::string(kSendingPrefix) + message.text();
     if (begin > 0) {
         line.before = kEllipsis;
     }
@@ -173,9 +177,9 @@ MessageViewState messageViewState(const MessageInputs& inputs) {
     state.speed = inputs.speed;
     state.markers = inputs.markers;
     state.bulbLit = inputs.isBright;
-    state.subtitle = inputs.sendingText ? kSendingSubtitle : kIdleSubtitle;
-    if (inputs.sendingText) {
-        state.sending = sendingLine(*inputs.sendingText, inputs.sendingCharacter, inputs.sendingAnchor);
+    state.subtitle = inputs.sending ? kSendingSubtitle : kIdleSubtitle;
+    if (inputs.sending) {
+        state.sending = sendingLine(*inputs.sending, inputs.sendingCharacter, inputs.sendingAnchor);
     }
 
     const auto timing = MessageSettings::timing(inputs.speed);
@@ -192,7 +196,7 @@ MessageViewState messageViewState(const MessageInputs& inputs) {
     state.problemLine = inputs.problem ? inputs.problem : inputs.blockingReason;
     // A message can go out only while nothing blocks the light; one on the
     // lid is stopped before another is sent.
-    state.sendEnabled = !inputs.sendingText && !inputs.sendInFlight && !inputs.blockingReason;
+    state.sendEnabled = !inputs.sending && !inputs.sendInFlight && !inputs.blockingReason;
     return state;
 }
 

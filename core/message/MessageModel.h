@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/message/MessageSettings.h"
 
@@ -43,13 +45,32 @@ struct SendingLine {
     friend bool operator==(const SendingLine&, const SendingLine&) = default;
 };
 
+// A message on the lid, split once into characters: it is drawn again at
+// every step.
+class SentMessage {
+public:
+    explicit SentMessage(std::string text);
+
+    [[nodiscard]] const std::string& text() const { return text_; }
+    [[nodiscard]] const std::vector<std::string>& characters() const { return characters_; }
+    // The index of the character at `position` of the upper-cased text, in
+    // which ß is two.
+    [[nodiscard]] std::optional<std::size_t> index(std::optional<int> position) const;
+
+private:
+    std::string text_;
+    std::vector<std::string> characters_;
+    // Upper-cased characters up to and including each character.
+    std::vector<std::size_t> ends_;
+};
+
 struct MessageInputs {
     // The typed text, already within kMessageLimit.
     std::string text;
     MessageSettings::Speed speed = MessageSettings::Speed::normal;
     bool markers = true;
     // From the shared message state.
-    std::optional<std::string> sendingText;
+    std::shared_ptr<const SentMessage> sending;
     std::optional<int> sendingCharacter;
     // The last character shown of this message, which keeps the excerpt of
     // a long one in place between characters.
@@ -92,10 +113,6 @@ std::string morseGlyphs(std::string_view code);
 // to shorten a long text.
 std::string durationLine(double seconds, bool longText);
 
-// The index, among the characters of `text`, of the one at `position` of
-// its upper-cased form (ß upper-cases to two).
-std::optional<std::size_t> characterIndex(std::string_view text, std::optional<int> position);
-
-SendingLine sendingLine(std::string_view text, std::optional<int> character, std::optional<int> anchor);
+SendingLine sendingLine(const SentMessage& message, std::optional<int> character, std::optional<int> anchor);
 
 }  // namespace lidora

@@ -15,7 +15,11 @@ MessagePresenter::MessagePresenter(MessageParts parts)
     });
     phase_ = parts_.controller.subscribePhase([this](const Phase&) { update(); });
     auto& state = parts_.sending.messageState();
-    sendingText_ = state.text.subscribe([this](const std::optional<std::string>&) {
+    if (const auto& text = state.text.get()) {
+        sent_ = std::make_shared<const SentMessage>(*text);
+    }
+    sendingText_ = state.text.subscribe([this](const std::optional<std::string>& text) {
+        sent_ = text ? std::make_shared<const SentMessage>(*text) : nullptr;
         anchor_.reset();
         update();
     });
@@ -50,7 +54,7 @@ MessageViewState MessagePresenter::state() const {
     inputs.text = text_;
     inputs.speed = speed_;
     inputs.markers = markers_;
-    inputs.sendingText = message.text.get();
+    inputs.sending = sent_;
     inputs.sendingCharacter = message.character.get();
     inputs.sendingAnchor = anchor_;
     inputs.isBright = message.isBright.get();

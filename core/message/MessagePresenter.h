@@ -72,6 +72,8 @@ private:
     MessageSettings::Speed speed_ = MessageSettings::Speed::normal;
     bool markers_ = true;
     bool sendInFlight_ = false;
+    // The message on the lid, split once.
+    std::shared_ptr<const SentMessage> sent_;
     std::optional<int> anchor_;
     // Preference changes come on any thread; redraws run on the loop.
     OwnedPosts posts_;

@@ -28,7 +28,7 @@ MessageInputs typed(std::string text, Speed speed = Speed::normal, bool markers 
 
 MessageInputs onTheLid(std::string text, std::optional<int> character, std::optional<int> anchor = std::nullopt) {
     MessageInputs in;
-    in.sendingText = std::move(text);
+    in.sending = std::make_shared<const SentMessage>(std::move(text));
     in.sendingCharacter = character;
     in.sendingAnchor = anchor;
     in.isBright = character.has_value();
@@ -126,7 +126,7 @@ TEST(MessageModel, WhatTheWindowShows) {
         EXPECT_EQ(state.problemLine, text(row.problem));
         EXPECT_EQ(state.sendEnabled, row.sendEnabled);
         EXPECT_EQ(state.sending, row.sending);
-        EXPECT_EQ(state.subtitle, row.in.sendingText ? kSendingSubtitle : kIdleSubtitle);
+        EXPECT_EQ(state.subtitle, row.in.sending ? kSendingSubtitle : kIdleSubtitle);
         EXPECT_EQ(state.bulbLit, row.in.isBright);
     }
 }
