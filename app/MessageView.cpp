@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <algorithm>
 
 #include "app/MenuBarIcon.h"
 #include "app/SymbolCatalog.h"
@@ -263,7 +264,10 @@ void MessageView::render(const MessageViewState& state) {
         sending_->setAccessibleName(text(state.sending->accessibilityLabel));
     }
     if (const QString typed = text(state.text); field_->text() != typed) {
+        // Cut back while typing in the middle: the cursor stays where it was.
+        const int cursor = field_->cursorPosition();
         field_->setText(typed);
+        field_->setCursorPosition(std::min(cursor, static_cast<int>(typed.size())));
     }
 
     for (std::size_t i = 0; i < MessageSettings::kSpeeds.size(); ++i) {
