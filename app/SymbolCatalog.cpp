@@ -62,11 +62,28 @@ void drawSun(QPainter& painter, bool large, const QColor& color) {
     }
 }
 
+// A dart seen from above, its fold a darker line from the nose to the tail.
+void drawPaperPlane(QPainter& painter, const QColor& primary) {
+    QPainterPath plane;
+    plane.moveTo(21.5, 2.5);
+    plane.lineTo(2.5, 10.5);
+    plane.lineTo(10, 14);
+    plane.lineTo(13.5, 21.5);
+    plane.closeSubpath();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(primary);
+    painter.drawPath(plane);
+    painter.setCompositionMode(QPainter::CompositionMode_Clear);
+    painter.setPen(QPen(Qt::black, 1.2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(20.5, 3.5), QPointF(10.5, 13.5));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
 }  // namespace
 
 bool SymbolCatalog::contains(std::string_view name) {
-    constexpr std::array<std::string_view, 5> kNames = {"lightbulb", "lightbulb.fill", "lightbulb.slash", "sun.min",
-                                                        "sun.max"};
+    constexpr std::array<std::string_view, 6> kNames = {"lightbulb", "lightbulb.fill", "lightbulb.slash",
+                                                        "sun.min",   "sun.max",        "paperplane.fill"};
     return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
 }
 
@@ -95,6 +112,8 @@ QImage SymbolCatalog::render(std::string_view name, double pointSize, double sca
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setPen(QPen(primary, kStroke, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(3, 2), QPointF(21, 22));
+    } else if (name == "paperplane.fill") {
+        drawPaperPlane(painter, primary);
     } else {
         drawSun(painter, name == "sun.max", primary);
     }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/MenuBarExtra.h"
+#include "app/MessageWindow.h"
 #include "app/ModuleSliderAccessibility.h"
 #include "app/QtApplicationShell.h"
 #include "app/QtRunLoop.h"
@@ -145,7 +146,13 @@ int main(int argc, char** argv) {
     AutostartLoginItem loginItem(paths, bundle, std::string(kBundleIdentifier));
     app::QtApplicationShell shell(bundle / "Contents" / "Resources");
     app::PlainWindowHolder settingsWindow(QStringLiteral("Lidora Settings"));
-    app::PlainWindowHolder messageWindow(QStringLiteral("Send a Message"));
+    // Built on first show, when the delegate's controller and effects exist.
+    AppDelegate* owner = nullptr;
+    app::MessageWindow messageWindow(
+        [&] {
+            return MessageParts{loop, owner->effects(), owner->controller(), defaults};
+        },
+        shell);
     NoClassicLogo classicLogo;
 
     // The logo effects write their frames through a backend of their own.
@@ -205,6 +212,7 @@ int main(int argc, char** argv) {
                                   .makeEffects = makeEffects,
                                   .classicLogo = classicLogo,
                                   .makeUpdaterController = std::move(updaterFactory)});
+    owner = &delegate;
     delegate.controller();
     // Launch once the bus connection is set up: from then on each observer
     // the delegate adds is in force when added, so nothing posted after it

@@ -5,24 +5,19 @@
 #include <optional>
 #include <string>
 
-#include "core/morse/MorseCode.h"
-#include "core/runtime/Task.h"
+#include "core/message/MessageSending.h"
 
 namespace lidora {
 
 // What the app asks of the logo effects (breathing, On Air, messages).
-class LogoEffects {
+class LogoEffects : public MessageSending {
 public:
-    virtual ~LogoEffects() = default;
     // Follows the system from now on; called once at launch.
     virtual void start() = 0;
     // Re-evaluates which effect runs from preferences, the system and the light.
     virtual void update() = 0;
     // At termination: every player stopped, no effect; the light stays as is.
     virtual void stopAll() = 0;
-    // True once sending has begun; otherwise problem() says why, if it can.
-    virtual Task<bool> send(std::string text, MorseCode::Timing timing, bool markers) = 0;
-    [[nodiscard]] virtual std::optional<std::string> problem() const = 0;
 };
 
 // How the effects see and switch the light; the app's light controller.

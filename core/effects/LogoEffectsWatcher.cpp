@@ -261,6 +261,12 @@ Task<bool> LogoEffectsWatcher::send(std::string text, MorseCode::Timing timing, 
     co_return true;
 }
 
+void LogoEffectsWatcher::stopMessage() {
+    if (message_) {
+        message_->stop();
+    }
+}
+
 void LogoEffectsWatcher::endMessage() {
     // The player may be the caller (its last pass ended): it goes after the
     // state is cleared, and it touches nothing of itself afterwards.

@@ -74,9 +74,10 @@ public:
     void update() override;
     // True once sending has begun; otherwise the message state says why not.
     Task<bool> send(std::string text, MorseCode::Timing timing, bool markers) override;
-    [[nodiscard]] std::optional<std::string> problem() const override { return messageState_.problem.get(); }
+    // Stops the message on the lid; it stays until endMessage().
+    void stopMessage() override;
     // Forgets the message and gives back a light switched on for it.
-    void endMessage();
+    void endMessage() override;
     // Mirrors the keep-dark mode for the Control Center extension.
     void publishKeepsLogoDark();
     // At termination: every player stopped and no effect, light left as is.
@@ -86,7 +87,7 @@ public:
     [[nodiscard]] bool readACPower() const;
 
     [[nodiscard]] LogoEffect effect() const { return effect_; }
-    [[nodiscard]] MorseMessageState& messageState() { return messageState_; }
+    [[nodiscard]] MorseMessageState& messageState() override { return messageState_; }
     [[nodiscard]] MorsePlayer* message() { return message_.get(); }
     [[nodiscard]] LogoBreather& breather() { return breather_; }
     [[nodiscard]] MorsePlayer& signal() { return signal_; }

@@ -216,7 +216,7 @@ Task<std::optional<std::string>> AppDelegate::sendMessage(std::string text, Mors
     if (co_await effects().send(std::move(text), timing, markers)) {
         co_return std::nullopt;
     }
-    auto problem = effects().problem();
+    auto problem = effects().messageState().problem.get();
     if (!problem || problem->empty()) {
         problem = "Couldn't send the message.";
     }

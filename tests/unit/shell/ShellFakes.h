@@ -48,7 +48,10 @@ struct FakeEffects final : LogoEffects {
     void update() override { ++updates; }
     void stopAll() override { ++stops; }
     Task<bool> send(std::string /*text*/, MorseCode::Timing /*timing*/, bool /*markers*/) override { co_return false; }
-    [[nodiscard]] std::optional<std::string> problem() const override { return std::nullopt; }
+    void stopMessage() override {}
+    void endMessage() override {}
+    MorseMessageState& messageState() override { return state; }
+    MorseMessageState state;
     int starts = 0;
     int updates = 0;
     int stops = 0;
