@@ -5,8 +5,13 @@
 #include <mutex>
 
 #include "core/runtime/Clock.h"
+#include "core/runtime/Logger.h"
 
 namespace lidora {
+
+// What a daemon lets through of refusals a client can provoke at will.
+inline constexpr std::size_t kRefusalLinesPerWindow = 20;
+inline constexpr Duration kRefusalWindow = std::chrono::seconds(10);
 
 // Lets a burst of like log lines through, then holds the rest back and counts
 // them, so a client that provokes refusals on purpose cannot flood the log
@@ -49,5 +54,19 @@ private:
     std::size_t written_ = 0;
     std::size_t heldBack_ = 0;
 };
+
+// Runs `write` when the throttle lets it through, after a line that counts
+// the ones held back before it.
+template <typename Write>
+void logThrottled(LogThrottle& throttle, const Logger& log, Write&& write) {
+    const auto admission = throttle.admit();
+    if (!admission.write) {
+        return;
+    }
+    if (admission.heldBack > 0) {
+        log.error("%lu more like it were not logged", static_cast<unsigned long>(admission.heldBack));
+    }
+    write();
+}
 
 }  // namespace lidora

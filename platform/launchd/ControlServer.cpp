@@ -79,12 +79,16 @@ void ControlServer::acceptConnections() {
         }
         const auto peer = limits_.peerOf(fd.get());
         if (!peer) {
-            logger_.error("dropped a control connection whose peer is unknown: %{public}s", std::strerror(errno));
+            logThrottled(refusals_, logger_, [&] {
+                logger_.error("dropped a control connection whose peer is unknown: %{public}s", std::strerror(errno));
+            });
             continue;
         }
         if (auto reason = refusal(peer->uid)) {
-            logger_.error("refused a control connection from uid %u (pid %d): %{public}s",
-                          static_cast<unsigned>(peer->uid), static_cast<int>(peer->pid), *reason);
+            logThrottled(refusals_, logger_, [&] {
+                logger_.error("refused a control connection from uid %u (pid %d): %{public}s",
+                              static_cast<unsigned>(peer->uid), static_cast<int>(peer->pid), *reason);
+            });
             // Best effort, so the client can tell why; the socket is fresh and
             // has room for one line.
             const auto line = failure(*reason).dump() + "\n";
@@ -263,7 +267,9 @@ void ControlServer::handle(const std::string& line, const ServiceRequester& requ
         return;
     }
     if (peer.uid != 0 && peer.uid != ::geteuid()) {
-        logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(peer.uid));
+        logThrottled(refusals_, logger_, [&] {
+            logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(peer.uid));
+        });
         reply(failure(command + ": permission denied; only root may " + command + " jobs"));
         return;
     }

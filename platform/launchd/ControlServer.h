@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/ports/RunLoop.h"
+#include "core/runtime/LogThrottle.h"
 #include "core/runtime/Logger.h"
 #include "platform/launchd/JobSupervisor.h"
 #include "platform/launchd/ServiceManager.h"
@@ -68,6 +69,9 @@ private:
     ServiceManager& services_;
     std::function<void()> shutdown_;
     Logger logger_;
+    // Refusals are what a hostile user can provoke at will; they must not
+    // flood root's log.
+    LogThrottle refusals_{kRefusalLinesPerWindow, kRefusalWindow, [this] { return loop_.now(); }};
     ControlServerLimits limits_;
     Cancellable acceptWatch_;
     std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;

@@ -109,7 +109,9 @@ void ServiceManager::handle(const std::string& command, const nlohmann::json& re
                             const ServiceRequester& requester, Reply reply) {
     if (command == "approve" || command == "revoke") {
         if (!isPrivileged(requester.peer.uid)) {
-            logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(requester.peer.uid));
+            logThrottled(refusals_, logger_, [&] {
+                logger_.error("refused %{public}s from uid %u", command, static_cast<unsigned>(requester.peer.uid));
+            });
             reply(failure(command + ": permission denied; only root may " + command + " background items"));
             return;
         }
@@ -135,7 +137,7 @@ void ServiceManager::handle(const std::string& command, const nlohmann::json& re
         return;
     }
     if (auto allowed = checkRequester(*target, requester, command); !allowed) {
-        logger_.error("%{public}s", allowed.error());
+        logThrottled(refusals_, logger_, [&] { logger_.error("%{public}s", allowed.error()); });
         reply(failure(allowed.error()));
         return;
     }

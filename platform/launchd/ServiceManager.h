@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/runtime/Expected.h"
+#include "core/runtime/LogThrottle.h"
 #include "core/runtime/Logger.h"
 #include "platform/codesign/SignatureStore.h"
 #include "platform/launchd/JobSupervisor.h"
@@ -71,6 +72,7 @@ private:
     ServiceRegistry registry_;
     std::shared_ptr<const SignatureStore> signatures_;
     Logger logger_;
+    LogThrottle refusals_{kRefusalLinesPerWindow, kRefusalWindow};
     RequesterVerifier verifier_;
 };
 

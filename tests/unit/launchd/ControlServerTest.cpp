@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -231,6 +232,32 @@ TEST_F(ControlServerOnVirtualClock, ServiceRequestsOfOrdinaryUsersAreProvenOnThe
     EXPECT_EQ(verified[0].first, alice.serverFd) << "the accepted socket itself";
     EXPECT_EQ(verified[0].second.uid, kAlice);
     EXPECT_EQ(verified[0].second.pid, static_cast<pid_t>(1000 + kAlice));
+}
+
+}  // namespace
+}  // namespace lidora::vmac
+
+namespace lidora::vmac {
+namespace {
+
+TEST_F(ControlServerOnVirtualClock, RefusalsAUserProvokesAtWillDoNotFloodTheLog) {
+    start(limits(64, 1, 16));
+    const auto kept = connectAs(kAlice);
+    for (int i = 0; i < 100; ++i) {
+        (void)connectAs(kAlice);
+    }
+    const auto refusals = [&] {
+        return std::count_if(log->records.begin(), log->records.end(), [](const auto& record) {
+            return record.message.find("refused a control connection") != std::string::npos;
+        });
+    };
+    EXPECT_EQ(refusals(), static_cast<long>(kRefusalLinesPerWindow));
+    EXPECT_TRUE(served(kept));
+
+    loop.advance(kRefusalWindow);
+    (void)connectAs(kAlice);
+    (void)connectAs(kAlice);
+    EXPECT_THAT(log->messages(), ::testing::Contains("80 more like it were not logged"));
 }
 
 }  // namespace
