@@ -3,6 +3,7 @@
 #include <sys/types.h>
 #include <systemd/sd-bus.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,6 +29,7 @@ class VmacBus {
 public:
     using Append = std::function<int(sd_bus_message*)>;
     using Handler = std::function<void(sd_bus_message*)>;
+    using CallHandler = std::function<void(std::shared_ptr<sd_bus_message> call)>;
 
     VmacBus(RunLoop& loop, const VmacPaths& paths, Logger logger);
     VmacBus(RunLoop& loop, std::string address, Logger logger);
@@ -60,6 +62,24 @@ public:
 
     // The process that owns `name`; empty when none does or the bus cannot say.
     [[nodiscard]] Cancellable queryNameOwnerPid(std::string name, std::function<void(std::optional<pid_t>)> done);
+
+    // Serves the method calls of `interface` at `path` while the handle
+    // lives, on every connection; `handler` gets each call on the loop and
+    // answers it once with reply() or replyError(), now or later. Other
+    // interfaces at the path are refused by the bus library.
+    [[nodiscard]] Cancellable serve(std::string path, std::string interface, CallHandler handler);
+    // Answers a call served here; false when it can no longer be answered.
+    bool reply(sd_bus_message* call, const Append& append);
+    bool replyError(sd_bus_message* call, const char* name, const std::string& text);
+
+    // Calls a method of another peer. `reply` gets the answer (a method
+    // return or an error) on the loop, or null when there was no
+    // connection or it went away first; `timeout` bounds the wait.
+    [[nodiscard]] Cancellable callMethod(const BusMethodName& method, const std::string& destination,
+                                         const Append& append, std::chrono::microseconds timeout, Handler reply);
+
+    // The user of the process that owns `name` (a unique name too).
+    [[nodiscard]] Cancellable queryNameOwnerUid(std::string name, std::function<void(std::optional<uid_t>)> done);
 
     // `done(true)` once the daemon has handled everything sent before, and
     // so once the connection is set up; `done(false)` soon when there is no

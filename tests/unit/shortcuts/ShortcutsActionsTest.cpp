@@ -237,8 +237,7 @@ TEST_F(ShortcutsActionsTest, BrightnessActionsStoreApplyAndAnswerInWords) {
         EXPECT_EQ(controls.reloads, std::vector<std::string>{std::string(kLogoBrightnessControlKind)}) << row.name;
         EXPECT_EQ(notifications.posted.size(), row.light == LightState::off ? 1U : 0U) << row.name;
         // Applied: the live curve is the original scaled by the new level's factor.
-        EXPECT_NEAR(backend->tables[std::string(kBrightnessCurveKey)].back()[1], 400 * factorForLevel(row.stored),
-                    0.01)
+        EXPECT_NEAR(backend->tables[std::string(kBrightnessCurveKey)].back()[1], 400 * factorForLevel(row.stored), 0.01)
             << row.name;
     }
 }
