@@ -106,7 +106,7 @@ std::string choicesText(const ShortcutsCatalog& catalog, const CatalogParameter&
     for (const auto& c : appEnum->cases) {
         out += (out.empty() ? "" : ", ") + c.rawValue;
         if (c.title != c.rawValue) {
-            out += " (" + c.title + ")";
+            out += " (" + c.title + (c.subtitle.empty() ? "" : ", " + c.subtitle) + ")";
         }
     }
     return out;

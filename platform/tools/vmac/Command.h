@@ -43,6 +43,8 @@ int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runLock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runUnlock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPower(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runShortcuts(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runSiri(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

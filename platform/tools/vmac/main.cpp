@@ -61,6 +61,8 @@ constexpr Command kCommands[] = {
     {"open", "open an app, or send the running one the reopen event", runOpen},
     {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
     {"install", "install an app bundle into /Applications and sign it", runInstall},
+    {"shortcuts", "list the apps' Shortcuts actions, or run one (vmac shortcuts run TITLE)", runShortcuts},
+    {"siri", "say a phrase to Siri (vmac siri \"Dim the logo with Lidora\")", runSiri},
 };
 
 void printUsage(std::FILE* out) {
