@@ -288,6 +288,12 @@ TEST_F(ShortcutsTest, BadInputAndAHungAppGetClearErrors) {
     EXPECT_EQ(cut.status, 0) << cut.err;
     EXPECT_TRUE(cut.out.starts_with("Sending \u201C" + std::string(200, 'e') + "\u201D in Morse code.")) << cut.out;
 
+    // Every user shares the bus; another one may not run this user's actions.
+    const auto stranger = mac.runAsNobody(
+        {(mac.bin() / "vmac").string(), "shortcuts", "run", "Turn Breathing On or Off", "--state", "on"});
+    EXPECT_EQ(stranger.status, 1);
+    EXPECT_NE(stranger.err.find("only the app's own user may run its actions"), std::string::npos) << stranger.err;
+
     const auto pid = appPid();
     ASSERT_TRUE(pid);
     ::kill(*pid, SIGSTOP);
