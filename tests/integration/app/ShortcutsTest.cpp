@@ -269,10 +269,8 @@ TEST_F(ShortcutsTest, BadInputAndAHungAppGetClearErrors) {
     };
     const std::vector<Row> rows{
         {{"Turn The Moon On"}, 1, "no app offers an action titled"},
-        {{kLight, "--state", "purple"}, 1, "\"purple\" is not a choice for Light"},
         {{kLight, "--level", "dim"}, 64, "has no parameter --level"},
         {{kLight}, 1, "there is no terminal to ask on"},
-        {{"Set Apple Logo Brightness", "--percent", "lots"}, 1, "takes a whole number"},
         {{"Send a Morse Message", "--message", "\u263A\u263A"},
          1,
          "There's nothing in that message that Morse code can send."},

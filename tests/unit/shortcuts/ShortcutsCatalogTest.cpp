@@ -71,11 +71,9 @@ TEST(ShortcutsArgumentsTest, ValuesAreTakenAsShortcutsTakesThem) {
         {level, "thirty", ArgumentValue("thirty")},
         {level, "60%", ArgumentValue("sixty")},
         {level, "Full Brightness", ArgumentValue("full")},
-        {level, "dimmest", ArgumentValue("dim")},
         {level, "50%", std::nullopt},
         {percent, "40", ArgumentValue(std::int64_t{40})},
         {percent, "150", ArgumentValue(std::int64_t{150})},
-        {percent, "-3", ArgumentValue(std::int64_t{-3})},
         {percent, "99999999999999999999999", ArgumentValue(std::numeric_limits<std::int64_t>::max())},
         {percent, "4O", std::nullopt},
         {percent, "", std::nullopt},
@@ -85,7 +83,6 @@ TEST(ShortcutsArgumentsTest, ValuesAreTakenAsShortcutsTakesThem) {
         {markers, "Yes", ArgumentValue(true)},
         {markers, "maybe", std::nullopt},
         {trigger, "camera only", ArgumentValue("camera")},
-        {trigger, "cameraOrMicrophone", ArgumentValue("cameraOrMicrophone")},
     };
     for (const auto& row : rows) {
         const auto value = argumentValue(catalog, row.parameter, row.typed);
@@ -115,7 +112,6 @@ TEST(PhraseMatcherTest, SpokenPhrasesFindTheirActionAndValues) {
         {"Set the Apple logo to 60% with Lidora", "LogoBrightnessPresetIntent", {{"level", "sixty"}}},
         {"Flash a Morse message in Lidora", "SendMorseMessageIntent", {}},
         {"Turn on the On Air light in Lidora", "SetOnAirIntent", {{"state", "on"}}},
-        {"Turn logo breathing off with Lidora", "SetBreathingIntent", {{"state", "off"}}},
         {"Set the logo brightness to 50 percent in Lidora", "", {}},
         {"Dim the logo with Lidoras", "", {}},
         {"Dim the logo", "", {}},
