@@ -60,7 +60,7 @@ void XpcServerConnection::admitOrRefuse() {
     if (finished_ || invalidated_) {
         return;
     }
-    if (!requirement_.empty() && !(check_ && check_(peer_.pid, requirement_))) {
+    if (!requirement_.empty() && !(check_ && check_(socket_.get(), peer_, requirement_))) {
         socket_.reset();
         finish();
         return;

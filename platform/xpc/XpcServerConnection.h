@@ -14,8 +14,9 @@
 
 namespace lidora::vmac {
 
-// Whether the process `pid` satisfies a code-signing requirement.
-using PeerRequirementCheck = std::function<bool(pid_t pid, const std::string& requirement)>;
+// Whether the program on the other end of an accepted `socket`, connected by
+// `peer`, satisfies a code-signing requirement.
+using PeerRequirementCheck = std::function<bool(int socket, const ucred& peer, const std::string& requirement)>;
 
 struct XpcServerOptions {
     // A peer that sends nothing for this long is dropped, so a client that
