@@ -4,8 +4,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "platform/log/UnifiedLogStore.h"
 #include "tests/support/VirtualMac.h"
@@ -39,6 +41,19 @@ protected:
     // As an unprivileged local user when the test can switch to one.
     testing::ProcessResult asAttacker(std::vector<std::string> argv) const {
         return geteuid() == 0 ? mac.runAsNobody(std::move(argv)) : mac.run(std::move(argv));
+    }
+    // A raw connection to the daemon, made as a well-behaved client makes it.
+    int connectToHelper() const {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const auto path = (mac.root() / "var" / "run" / "mach" / kLabel).string();
+        std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path - 1));
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            return -1;
+        }
+        return fd;
     }
     testing::ProcessResult defaults(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), "defaults");
@@ -261,6 +276,53 @@ TEST_F(HelperDaemon, AClientThatNeverSpeaksCannotKeepItRunning) {
     const auto exitedAt =
         std::chrono::system_clock::time_point(std::chrono::microseconds(exitRecord.microsecondsSinceEpoch));
     EXPECT_GE(exitedAt - connectedAt, 14500ms) << "dropped after five silent seconds, then ten idle ones";
+}
+
+TEST_F(HelperDaemon, AFloodOfIdleAndTricklingPeersNeitherMultipliesThreadsNorLocksOthersOut) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to call as another user than the flooder";
+    }
+    // The flooder is signed, so its connections get past the admission check.
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    // The trickler starts a request and sends one more byte of it every half second.
+    const int trickler = connectToHelper();
+    ASSERT_GE(trickler, 0);
+    ASSERT_EQ(write(trickler, "\0AUTH", 5), 5);
+    std::atomic<bool> dropped = false;
+    std::thread trickle([&] {
+        for (int i = 0; i < 24 && !dropped; ++i) {
+            std::this_thread::sleep_for(500ms);
+            dropped = send(trickler, " ", 1, MSG_NOSIGNAL) != 1;
+        }
+    });
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i) {
+        if (const int fd = connectToHelper(); fd >= 0) {
+            idle.push_back(fd);
+        }
+    }
+    const auto pid = mac.pidOf(kLabel);
+    ASSERT_TRUE(pid.has_value());
+    const auto threads = [&] {
+        std::ifstream status("/proc/" + std::to_string(*pid) + "/status");
+        std::string line;
+        while (std::getline(status, line) && line.rfind("Threads:", 0) != 0) {
+        }
+        return line.empty() ? 0 : std::stoi(line.substr(8));
+    };
+    // Give the daemon time to take them all.
+    EXPECT_FALSE(testing::VirtualMac::waitFor([&] { return threads() > 20; }, 2s)) << threads() << " threads";
+
+    const auto served = mac.runAsNobody({app.string(), "get-state"});
+    EXPECT_EQ(served.status, 0) << served.out;
+    trickle.join();
+    EXPECT_TRUE(dropped) << "a peer that never completes a request is dropped";
+    for (const int fd : idle) {
+        close(fd);
+    }
+    close(trickler);
 }
 
 TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {
