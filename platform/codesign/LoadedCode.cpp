@@ -125,11 +125,6 @@ bool isWithin(const std::filesystem::path& file, const std::filesystem::path& fo
     return f != file.end();
 }
 
-std::string stampKey(const std::string& path, const FileStamp& stamp) {
-    return path + '\n' + std::to_string(stamp.device) + ':' + std::to_string(stamp.inode) + ':' +
-           std::to_string(stamp.size) + ':' + std::to_string(stamp.modifiedNs) + ':' + std::to_string(stamp.changedNs);
-}
-
 }  // namespace
 
 std::vector<CodeMapping> codeMappings(std::string_view maps) {
@@ -213,24 +208,27 @@ Expected<void, std::string> LoadedCodeCheck::checkMappings(const std::vector<Cod
 
 Expected<void, std::string> LoadedCodeCheck::checkFile(const CodeMapping& mapping,
                                                        const std::filesystem::path& bundleContents) const {
-    // The name must still lead to the very file that is mapped; a deleted or
-    // replaced one (maps then says "(deleted)" or names another) cannot be judged.
-    struct stat info {};
-    if (::stat(mapping.path.c_str(), &info) != 0 || info.st_dev != mapping.device || info.st_ino != mapping.inode) {
-        return unexpected(mapping.path + ", which is no longer the file by that name");
-    }
-    const auto key = stampKey(mapping.path, fileStampOf(info));
+    // A file once found trustworthy stays so: only its owner, root or us,
+    // could change it, and a new file at its name is a new inode.
+    const auto key = mapping.path + '\n' + std::to_string(mapping.device) + ':' + std::to_string(mapping.inode);
     {
         const std::lock_guard guard(cache_->mutex);
         if (cache_->trusted.contains(key)) {
             return {};
         }
     }
+    // The name must still lead to the very file that is mapped; a deleted or
+    // replaced one (maps then says "(deleted)" or names another) cannot be judged.
+    struct stat info {};
+    if (::stat(mapping.path.c_str(), &info) != 0 || info.st_dev != mapping.device || info.st_ino != mapping.inode) {
+        return unexpected(mapping.path + ", which is no longer the file by that name");
+    }
     const std::filesystem::path path(mapping.path);
-    if (!(path.is_absolute() && !bundleContents.empty() && isWithin(path.lexically_normal(), bundleContents))) {
-        if (auto owned = checkOwnedByAdministrators(path); !owned) {
-            return unexpected(mapping.path + " (" + owned.error() + ")");
-        }
+    if (path.is_absolute() && !bundleContents.empty() && isWithin(path.lexically_normal(), bundleContents)) {
+        return {};  // its signer's; not remembered, as it holds for this bundle only
+    }
+    if (auto owned = checkOwnedByAdministrators(path); !owned) {
+        return unexpected(mapping.path + " (" + owned.error() + ")");
     }
     const std::lock_guard guard(cache_->mutex);
     if (cache_->trusted.size() >= kMaxCachedFiles) {

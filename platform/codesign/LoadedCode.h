@@ -32,8 +32,8 @@ std::vector<CodeMapping> codeMappings(std::string_view maps);
 // administrators put there: no preloading environment, no tracer, and every
 // file it maps executable either inside its own bundle or owned by root (or
 // by this process's user, who runs a virtual Mac of their own) in folders
-// nobody else can change. Verdicts are cached per file stamp; safe to use
-// from several threads.
+// nobody else can change. Trusted files are remembered by name and inode;
+// safe to use from several threads.
 class LoadedCodeCheck {
 public:
     LoadedCodeCheck() = default;
@@ -51,7 +51,7 @@ private:
 
     struct Cache {
         std::mutex mutex;
-        std::unordered_set<std::string> trusted;  // path and stamp of files found trustworthy
+        std::unordered_set<std::string> trusted;  // name and inode of files found trustworthy
     };
     std::unique_ptr<Cache> cache_ = std::make_unique<Cache>();
 };

@@ -1,8 +1,28 @@
 #include "platform/codesign/PeerImage.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <optional>
+
 #include "platform/codesign/SocketClientEnd.h"
+#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
+
+namespace {
+
+// The stamp of the file process `pid` runs now.
+std::optional<FileStamp> runningExecutable(pid_t pid) {
+    const FileDescriptor fd(::open(("/proc/" + std::to_string(pid) + "/exe").c_str(), O_PATH | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    return fileStampOf(info);
+}
+
+}  // namespace
 
 // Why bytes already waiting on the socket are the signed image's: the client
 // end is held by the connecting process on a close-on-exec descriptor, both
@@ -29,8 +49,7 @@ Expected<SignatureRecord, std::string> PeerImage::verify(int socket, const ucred
         return unexpected(clean.error());
     }
     // Still the same image: nothing exec'd while we looked.
-    const auto after = store_->verifyProcess(peer.pid);
-    if (!after || after->stamp != before->stamp) {
+    if (runningExecutable(peer.pid) != before->stamp) {
         return unexpected("pid " + std::to_string(peer.pid) + " ran another program while it was being checked");
     }
     return before;

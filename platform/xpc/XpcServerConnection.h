@@ -27,7 +27,7 @@ struct XpcServerOptions {
     // connections of any one user; connections beyond are closed at once.
     std::size_t maxWorkers = 16;
     std::size_t maxWaiting = 32;
-    std::size_t maxConnectionsPerUser = 8;
+    std::size_t maxConnectionsPerUser = 12;
 };
 
 // The daemon's side of one accepted connection. Like the framework's, it
