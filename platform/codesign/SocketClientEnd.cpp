@@ -10,11 +10,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/vmac/FileDescriptor.h"
 
@@ -130,18 +133,24 @@ Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inod
         }
         return unexpected(errnoText("cannot list the descriptors of pid " + std::to_string(pid)));
     }
+    std::vector<int> numbers;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (entry->d_name[0] != '.') {
+            numbers.push_back(std::atoi(entry->d_name));
+        }
+    }
+    // Newest first: the connection is most likely the highest descriptor.
+    std::sort(numbers.begin(), numbers.end(), std::greater<>());
     const std::string wanted = "socket:[" + std::to_string(inode) + "]";
     bool heldAcrossExec = false;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
+    for (const int number : numbers) {
+        const auto name = std::to_string(number);
         char target[64];
-        const ssize_t size = ::readlinkat(fds.get(), entry->d_name, target, sizeof target);
+        const ssize_t size = ::readlinkat(fds.get(), name.c_str(), target, sizeof target);
         if (size <= 0 || std::string_view(target, static_cast<std::size_t>(size)) != wanted) {
             continue;
         }
-        const auto flags = descriptorFlags(readSmall(infos.get(), entry->d_name));
+        const auto flags = descriptorFlags(readSmall(infos.get(), name.c_str()));
         if (flags && (*flags & O_CLOEXEC) != 0) {
             return {};
         }

@@ -9,9 +9,11 @@
 namespace lidora::vmac {
 
 PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log) {
-    auto image = std::make_shared<PeerImage>(std::make_shared<const SignatureStore>(SignatureStore::forRoot(paths)));
+    auto store = std::make_shared<const SignatureStore>(SignatureStore::forRoot(paths));
+    auto image = std::make_shared<PeerImage>(store);
+    // Parsed once each; used from the main loop only.
     auto parsed = std::make_shared<std::map<std::string, std::optional<CodeRequirement>>>();
-    return [image, parsed, log = std::move(log)](int socket, const ucred& peer, const std::string& text) {
+    auto requirementOf = [parsed, log](const std::string& text) -> const std::optional<CodeRequirement>& {
         auto found = parsed->find(text);
         if (found == parsed->end()) {
             auto requirement = CodeRequirement::parse(text);
@@ -20,14 +22,24 @@ PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log
             }
             found = parsed->emplace(text, requirement ? std::optional(*requirement) : std::nullopt).first;
         }
-        const auto signature = image->verify(socket, peer);
-        const bool admitted = found->second && signature && found->second->isSatisfiedBy(signature->signature);
+        return found->second;
+    };
+    auto judge = [requirementOf, log](const ucred& peer, const std::string& text,
+                                      const Expected<SignatureRecord, std::string>& signature) {
+        const auto& requirement = requirementOf(text);
+        const bool admitted = requirement && signature && requirement->isSatisfiedBy(signature->signature);
         if (!admitted) {
             log.error("Peer pid %d fails the code-signing requirement: %{public}s", peer.pid,
                       signature ? std::string("signed by another identity") : signature.error());
         }
         return admitted;
     };
+    return PeerRequirementCheck{[store, judge](const ucred& peer, const std::string& text) {
+                                    return judge(peer, text, store->verifyProcess(peer.pid));
+                                },
+                                [image, judge](int socket, const ucred& peer, const std::string& text) {
+                                    return judge(peer, text, image->verify(socket, peer));
+                                }};
 }
 
 }  // namespace lidora::vmac
