@@ -9,11 +9,9 @@
 namespace lidora::vmac {
 
 PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log) {
-    auto store = std::make_shared<const SignatureStore>(SignatureStore::forRoot(paths));
-    auto image = std::make_shared<PeerImage>(store);
-    // Parsed once each; used from the main loop only.
+    auto image = std::make_shared<PeerImage>(std::make_shared<const SignatureStore>(SignatureStore::forRoot(paths)));
     auto parsed = std::make_shared<std::map<std::string, std::optional<CodeRequirement>>>();
-    auto requirementOf = [parsed, log](const std::string& text) -> const std::optional<CodeRequirement>& {
+    return [image, parsed, log = std::move(log)](int socket, const ucred& peer, const std::string& text) {
         auto found = parsed->find(text);
         if (found == parsed->end()) {
             auto requirement = CodeRequirement::parse(text);
@@ -22,24 +20,14 @@ PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log
             }
             found = parsed->emplace(text, requirement ? std::optional(*requirement) : std::nullopt).first;
         }
-        return found->second;
-    };
-    auto judge = [requirementOf, log](const ucred& peer, const std::string& text,
-                                      const Expected<SignatureRecord, std::string>& signature) {
-        const auto& requirement = requirementOf(text);
-        const bool admitted = requirement && signature && requirement->isSatisfiedBy(signature->signature);
+        const auto signature = image->verify(socket, peer);
+        const bool admitted = found->second && signature && found->second->isSatisfiedBy(signature->signature);
         if (!admitted) {
             log.error("Peer pid %d fails the code-signing requirement: %{public}s", peer.pid,
                       signature ? std::string("signed by another identity") : signature.error());
         }
         return admitted;
     };
-    return PeerRequirementCheck{[store, judge](const ucred& peer, const std::string& text) {
-                                    return judge(peer, text, store->verifyProcess(peer.pid));
-                                },
-                                [image, judge](int socket, const ucred& peer, const std::string& text) {
-                                    return judge(peer, text, image->verify(socket, peer));
-                                }};
 }
 
 }  // namespace lidora::vmac

@@ -1,6 +1,5 @@
 #include "platform/xpc/XpcServerConnection.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <systemd/sd-id128.h>
@@ -62,14 +61,11 @@ void XpcServerConnection::admitOrRefuse() {
     if (finished_ || invalidated_) {
         return;
     }
-    if (!requirement_.empty() && !(check_.signedAs && check_.signedAs(peer_, requirement_))) {
+    if (!requirement_.empty() && !(check_ && check_(socket_.get(), peer_, requirement_))) {
         socket_.reset();
         finish();
         return;
     }
-    // Our own handle on the socket for the check: the serving thread owns
-    // and may close the original meanwhile.
-    const FileDescriptor checked(::fcntl(socket_.get(), F_DUPFD_CLOEXEC, 0));
     serving_ = true;
     const bool queued = workers_.submit([self = shared_from_this()] {
         self->serve();
@@ -79,26 +75,7 @@ void XpcServerConnection::admitOrRefuse() {
         serving_ = false;
         socket_.reset();
         finish();
-        return;
     }
-    // Checked while the serving thread sets up and authenticates; it
-    // dispatches no message before the verdict.
-    const bool admitted = requirement_.empty() || (checked.valid() && check_.holdsConnection &&
-                                                   check_.holdsConnection(checked.get(), peer_, requirement_));
-    {
-        const std::lock_guard lock(verdictMutex_);
-        verdict_ = admitted;
-    }
-    verdictChanged_.notify_all();
-    if (!admitted) {
-        invalidate();
-    }
-}
-
-bool XpcServerConnection::awaitVerdict() {
-    std::unique_lock lock(verdictMutex_);
-    verdictChanged_.wait_for(lock, options_.silentPeerTimeout, [this] { return verdict_.has_value(); });
-    return verdict_.value_or(false);
 }
 
 void XpcServerConnection::invalidate() {
@@ -159,16 +136,8 @@ void XpcServerConnection::serve() {
     serveUntilDone(bus.get());
 }
 
-// Sees every incoming message before it is dispatched.
-int XpcServerConnection::noteRequest(sd_bus_message* message, void* userdata, sd_bus_error* /*error*/) {
-    auto* self = static_cast<XpcServerConnection*>(userdata);
-    if (!self->awaitVerdict()) {
-        // Dropped without a word, as any refused peer is; the message counts
-        // as handled so nothing dispatches it.
-        ::shutdown(sd_bus_get_fd(sd_bus_message_get_bus(message)), SHUT_RDWR);
-        return 1;
-    }
-    self->requestArrived_ = true;
+int XpcServerConnection::noteRequest(sd_bus_message* /*message*/, void* userdata, sd_bus_error* /*error*/) {
+    static_cast<XpcServerConnection*>(userdata)->requestArrived_ = true;
     return 0;
 }
 

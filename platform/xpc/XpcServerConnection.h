@@ -3,11 +3,8 @@
 #include <sys/socket.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 
 #include "core/ports/RunLoop.h"
@@ -17,14 +14,9 @@
 
 namespace lidora::vmac {
 
-// Whether a peer satisfies a code-signing requirement. `signedAs` looks only
-// at the executable of the connecting pid, cheap enough to turn strangers
-// away before they cost a thread; `holdsConnection` then vouches for the
-// image that holds the client end of the accepted `socket`.
-struct PeerRequirementCheck {
-    std::function<bool(const ucred& peer, const std::string& requirement)> signedAs;
-    std::function<bool(int socket, const ucred& peer, const std::string& requirement)> holdsConnection;
-};
+// Whether the program on the other end of an accepted `socket`, connected by
+// `peer`, satisfies a code-signing requirement.
+using PeerRequirementCheck = std::function<bool(int socket, const ucred& peer, const std::string& requirement)>;
 
 struct XpcServerOptions {
     // A peer must complete each request within this long of connecting or of
@@ -65,7 +57,6 @@ private:
     void serve();
     void serveUntilDone(sd_bus* bus);
     static int noteRequest(sd_bus_message* message, void* userdata, sd_bus_error* error);
-    bool awaitVerdict();
     void finish();
 
     RunLoop& mainLoop_;
@@ -78,11 +69,6 @@ private:
     std::function<void(XpcServerConnection*)> onFinished_;
     const std::uint64_t acceptedAt_;
     bool requestArrived_ = false;  // on the serving thread only
-    // Whether the image holding the connection passed, decided on the main
-    // loop while the serving thread sets up.
-    std::mutex verdictMutex_;
-    std::condition_variable verdictChanged_;
-    std::optional<bool> verdict_;
 
     XpcInterface exportedInterface_;
     std::shared_ptr<XpcObject> exportedObject_;
