@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "platform/codesign/CodeRequirement.h"
-#include "platform/codesign/SignatureStore.h"
+#include "platform/codesign/PeerImage.h"
 
 namespace lidora::vmac {
 
 PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log) {
-    auto store = std::make_shared<SignatureStore>(SignatureStore::forRoot(paths));
+    auto image = std::make_shared<PeerImage>(std::make_shared<const SignatureStore>(SignatureStore::forRoot(paths)));
     auto parsed = std::make_shared<std::map<std::string, std::optional<CodeRequirement>>>();
-    return [store, parsed, log = std::move(log)](pid_t pid, const std::string& text) {
+    return [image, parsed, log = std::move(log)](int socket, const ucred& peer, const std::string& text) {
         auto found = parsed->find(text);
         if (found == parsed->end()) {
             auto requirement = CodeRequirement::parse(text);
@@ -20,10 +20,10 @@ PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log
             }
             found = parsed->emplace(text, requirement ? std::optional(*requirement) : std::nullopt).first;
         }
-        const auto signature = store->verifyProcess(pid);
+        const auto signature = image->verify(socket, peer);
         const bool admitted = found->second && signature && found->second->isSatisfiedBy(signature->signature);
         if (!admitted) {
-            log.error("Peer pid %d fails the code-signing requirement: %{public}s", pid,
+            log.error("Peer pid %d fails the code-signing requirement: %{public}s", peer.pid,
                       signature ? std::string("signed by another identity") : signature.error());
         }
         return admitted;

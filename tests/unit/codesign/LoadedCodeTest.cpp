@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/codesign/LoadedCode.h"
+#include "tests/support/TempDir.h"
+
+namespace lidora::vmac {
+namespace {
+
+TEST(CodeMappings, KeepsEachExecutableFileOnce) {
+    const std::string maps =
+        "5600-5700 r--p 00000000 fe:00 247476   /usr/bin/app\n"
+        "5700-5800 r-xp 00001000 fe:00 247476   /usr/bin/app\n"
+        "7f00-7f10 r-xp 00026000 fe:01 332835   /usr/lib/libc.so.6\n"
+        "7f10-7f20 r-xp 00036000 fe:01 332835   /usr/lib/libc.so.6\n"
+        "7f20-7f30 rwxp 00000000 00:00 0 \n"
+        "7f30-7f40 r-xp 00000000 00:00 0   [vdso]\n"
+        "7f40-7f50 r-xp 00000000 103:02 77   /tmp/my lib.so (deleted)\n"
+        "ffff-ffff --xp 00000000 00:00 0   [vsyscall]\n";
+    const std::vector<CodeMapping> expected{{"/usr/bin/app", makedev(0xfe, 0), 247476},
+                                            {"/usr/lib/libc.so.6", makedev(0xfe, 1), 332835},
+                                            {"/tmp/my lib.so (deleted)", makedev(0x103, 2), 77}};
+    EXPECT_EQ(codeMappings(maps), expected);
+}
+
+TEST(LoadedCodeCheck, TrustsOnlyCodeThatNoOtherUserCanChange) {
+    const testing::TempDir temp;
+    const auto root = temp.path();
+    ::chmod(root.c_str(), 0755);
+    const auto make = [&](const std::filesystem::path& relative, mode_t folderMode, mode_t fileMode) {
+        const auto file = root / relative;
+        std::filesystem::create_directories(file.parent_path());
+        ::chmod(file.parent_path().c_str(), folderMode);
+        std::ofstream(file) << "code";
+        ::chmod(file.c_str(), fileMode);
+        return file;
+    };
+    const auto mappingOf = [](const std::filesystem::path& file) {
+        struct stat info {};
+        ::stat(file.c_str(), &info);
+        return CodeMapping{file.string(), info.st_dev, info.st_ino};
+    };
+    const auto program = make("Open/app", 0777, 0755);
+    struct stat programInfo {};
+    ::stat(program.c_str(), &programInfo);
+    const auto signedProgram = fileStampOf(programInfo);
+    const auto bundle = root / "Foreign.app" / "Contents";
+    const auto foreign = make("Foreign.app/Contents/Frameworks/libown.so", 0755, 0644);
+    const bool root_ = ::geteuid() == 0;
+    if (root_) {
+        ::chown(foreign.c_str(), 65534, 65534);
+    }
+
+    struct Case {
+        const char* name;
+        CodeMapping mapping;
+        std::filesystem::path bundle;
+        bool trusted;
+    };
+    const Case cases[] = {
+        {"a closed folder", mappingOf(make("Closed/lib.so", 0755, 0755)), {}, true},
+        {"a sticky folder", mappingOf(make("Sticky/lib.so", 01777, 0755)), {}, true},
+        {"a group-writable file", mappingOf(make("Writable/lib.so", 0755, 0775)), {}, false},
+        {"a folder others can write", mappingOf(make("Open/lib.so", 0777, 0755)), {}, false},
+        {"the signed program itself", mappingOf(program), {}, true},
+        {"a name that now leads elsewhere", {(root / "Closed/lib.so").string(), 1, 2}, {}, false},
+        {"another user's file in the signed bundle", mappingOf(foreign), bundle, true},
+        {"another user's file elsewhere", mappingOf(foreign), {}, !root_},
+    };
+    const LoadedCodeCheck check;
+    for (const auto& c : cases) {
+        EXPECT_EQ(check.checkMappings({c.mapping}, signedProgram, c.bundle).has_value(), c.trusted) << c.name;
+    }
+
+    // A trusted name is judged afresh once another file takes it.
+    const auto replaced = make("Later/lib.so", 0755, 0755);
+    ASSERT_TRUE(check.checkMappings({mappingOf(replaced)}, signedProgram, {}));
+    std::filesystem::rename(replaced, replaced.parent_path() / "old.so");  // kept, so its inode stays taken
+    make("Later/lib.so", 0755, 0777);
+    EXPECT_FALSE(check.checkMappings({mappingOf(replaced)}, signedProgram, {}));
+}
+
+TEST(BundleContents, IsTheContentsFolderOfTheInnermostApp) {
+    EXPECT_EQ(bundleContentsOf("/Applications/L.app/Contents/MacOS/L"), "/Applications/L.app/Contents");
+    EXPECT_EQ(bundleContentsOf("/A.app/Contents/Helpers/B.app/Contents/MacOS/B"),
+              "/A.app/Contents/Helpers/B.app/Contents");
+    EXPECT_EQ(bundleContentsOf("/usr/bin/app"), "");
+    EXPECT_EQ(bundleContentsOf("/Contents/app"), "");
+}
+
+}  // namespace
+}  // namespace lidora::vmac
