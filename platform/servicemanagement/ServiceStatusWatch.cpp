@@ -1,5 +1,7 @@
 #include "platform/servicemanagement/ServiceStatusWatch.h"
 
+#include <pthread.h>
+
 #include <functional>
 #include <memory>
 
@@ -53,6 +55,8 @@ void ServiceStatusWatch::refresh() {
 }
 
 void ServiceStatusWatch::run() {
+    // Named for whoever looks at the process's threads.
+    ::pthread_setname_np(::pthread_self(), "service status");
     Cancellable recheck;
     const auto watchFailed = [&] {
         if (!recheck.holdsRegistration()) {
