@@ -1,6 +1,7 @@
 #include "platform/codesign/LoadedCode.h"
 
 #include <fcntl.h>
+#include <sys/personality.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -127,6 +128,48 @@ bool isWithin(const std::filesystem::path& file, const std::filesystem::path& fo
 
 }  // namespace
 
+std::optional<std::string> execInstanceOf(pid_t pid) {
+    // Without address randomisation two execs of one program look alike.
+    const auto personality = readProcFile(pid, "personality");
+    if (!personality || (std::strtoul(personality->c_str(), nullptr, 16) & ADDR_NO_RANDOMIZE) != 0) {
+        return std::nullopt;
+    }
+    const auto stat = readProcFile(pid, "stat");
+    if (!stat) {
+        return std::nullopt;
+    }
+    // Fields after the command name, which may hold spaces and parentheses;
+    // the first of them is field 3.
+    const auto close = stat->rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::string_view rest = std::string_view(*stat).substr(close + 1);
+    std::vector<std::string_view> fields;
+    for (auto field = nextField(rest); !field.empty(); field = nextField(rest)) {
+        fields.push_back(field);
+    }
+    constexpr std::size_t kStartTime = 22 - 3;
+    constexpr std::size_t kStartCode = 26 - 3;
+    constexpr std::size_t kStartStack = 28 - 3;
+    constexpr std::size_t kStartBrk = 47 - 3;
+    if (fields.size() <= kStartBrk) {
+        return std::nullopt;
+    }
+    // Hidden addresses read as 0: then nothing tells execs apart.
+    for (const auto index : {kStartCode, kStartStack, kStartBrk}) {
+        if (fields[index] == "0") {
+            return std::nullopt;
+        }
+    }
+    std::string instance = std::to_string(pid);
+    for (const auto index : {kStartTime, kStartCode, kStartStack, kStartBrk}) {
+        instance += ':';
+        instance += fields[index];
+    }
+    return instance;
+}
+
 std::vector<CodeMapping> codeMappings(std::string_view maps) {
     std::vector<CodeMapping> found;
     while (!maps.empty()) {
@@ -178,6 +221,30 @@ Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& p
     if (tracerOf(*status).value_or(1) != 0) {
         return unexpected("pid " + std::to_string(pid) + " is being traced");
     }
+    // The environment and the code mapped at start are those of one exec;
+    // a process found clean since its last exec need not be read again.
+    auto instance = execInstanceOf(pid);
+    if (instance) {
+        *instance += '\n' + std::to_string(program.device) + ':' + std::to_string(program.inode) + ':' +
+                     std::to_string(program.changedNs) + '\n' + bundleContents.string();
+        const std::lock_guard guard(cache_->mutex);
+        if (cache_->cleanExecs.contains(*instance)) {
+            return {};
+        }
+    }
+    auto clean = checkLoadedCode(pid, program, bundleContents);
+    if (clean && instance) {
+        const std::lock_guard guard(cache_->mutex);
+        if (cache_->cleanExecs.size() >= kMaxCachedFiles) {
+            cache_->cleanExecs.clear();
+        }
+        cache_->cleanExecs.insert(std::move(*instance));
+    }
+    return clean;
+}
+
+Expected<void, std::string> LoadedCodeCheck::checkLoadedCode(pid_t pid, const FileStamp& program,
+                                                             const std::filesystem::path& bundleContents) const {
     const auto environment = readProcFile(pid, "environ");
     if (!environment) {
         return unexpected(environment.error());

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -46,15 +47,24 @@ public:
                                               const std::filesystem::path& bundleContents) const;
 
 private:
+    Expected<void, std::string> checkLoadedCode(pid_t pid, const FileStamp& program,
+                                                const std::filesystem::path& bundleContents) const;
     Expected<void, std::string> checkFile(const CodeMapping& mapping,
                                           const std::filesystem::path& bundleContents) const;
 
     struct Cache {
         std::mutex mutex;
-        std::unordered_set<std::string> trusted;  // name and inode of files found trustworthy
+        std::unordered_set<std::string> trusted;     // name and inode of files found trustworthy
+        std::unordered_set<std::string> cleanExecs;  // execInstanceOf() and program of clean processes
     };
     std::unique_ptr<Cache> cache_ = std::make_unique<Cache>();
 };
+
+// What tells one exec of process `pid` from any other: its start time and
+// where address randomisation put its code, stack and heap, drawn afresh at
+// each exec. Empty when that cannot be told (randomisation off, addresses
+// hidden from us).
+std::optional<std::string> execInstanceOf(pid_t pid);
 
 // The X.app/Contents folder an executable lies in, or empty.
 std::filesystem::path bundleContentsOf(const std::filesystem::path& executable);

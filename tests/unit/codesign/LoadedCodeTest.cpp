@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/personality.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "platform/codesign/LoadedCode.h"
 #include "tests/support/TempDir.h"
@@ -90,6 +96,64 @@ TEST(BundleContents, IsTheContentsFolderOfTheInnermostApp) {
               "/A.app/Contents/Helpers/B.app/Contents");
     EXPECT_EQ(bundleContentsOf("/usr/bin/app"), "");
     EXPECT_EQ(bundleContentsOf("/Contents/app"), "");
+}
+
+}  // namespace
+}  // namespace lidora::vmac
+
+namespace lidora::vmac {
+namespace {
+
+// Polls a real process, never past five seconds.
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        ::usleep(1000);
+    }
+    return true;
+}
+
+std::string programOf(pid_t pid) {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).filename().string();
+}
+
+// Reads the exec instance of a shell that execs `sleep` when told to.
+TEST(ExecInstance, ChangesWithEachExecAndIsUnknownWithoutRandomisation) {
+    int toShell[2];
+    ASSERT_EQ(::pipe(toShell), 0);
+    const pid_t shell = ::fork();
+    if (shell == 0) {
+        ::dup2(toShell[0], 0);
+        ::close(toShell[1]);
+        ::execl("/bin/sh", "sh", "-c", "read line; exec sleep 30", nullptr);
+        ::_exit(127);
+    }
+    ::close(toShell[0]);
+    ASSERT_TRUE(eventually([&] { return programOf(shell) == "dash" || programOf(shell) == "bash"; }));
+    const auto beforeExec = execInstanceOf(shell);
+    ASSERT_TRUE(beforeExec.has_value());
+    EXPECT_EQ(execInstanceOf(shell), beforeExec) << "stable while the image stays";
+    ASSERT_EQ(::write(toShell[1], "go\n", 3), 3);
+    ASSERT_TRUE(eventually([&] { return programOf(shell) == "sleep"; }));
+    EXPECT_NE(execInstanceOf(shell), beforeExec) << "same pid and start time, new image";
+    ::kill(shell, SIGKILL);
+    ::waitpid(shell, nullptr, 0);
+    ::close(toShell[1]);
+
+    const pid_t fixed = ::fork();
+    if (fixed == 0) {
+        ::personality(ADDR_NO_RANDOMIZE);
+        ::execl("/bin/sleep", "sleep", "30", nullptr);
+        ::_exit(127);
+    }
+    ASSERT_TRUE(eventually([&] { return programOf(fixed) == "sleep"; }));
+    EXPECT_EQ(execInstanceOf(fixed), std::nullopt);
+    ::kill(fixed, SIGKILL);
+    ::waitpid(fixed, nullptr, 0);
 }
 
 }  // namespace
