@@ -115,17 +115,6 @@ std::optional<long> tracerOf(std::string_view status) {
     return std::strtol(status.data() + at + 10, nullptr, 10);
 }
 
-bool isWithin(const std::filesystem::path& file, const std::filesystem::path& folder) {
-    auto f = file.begin();
-    for (const auto& part : folder) {
-        if (f == file.end() || *f != part) {
-            return false;
-        }
-        ++f;
-    }
-    return f != file.end();
-}
-
 }  // namespace
 
 std::optional<std::string> execInstanceOf(pid_t pid) {
@@ -198,22 +187,7 @@ std::vector<CodeMapping> codeMappings(std::string_view maps) {
     return found;
 }
 
-std::filesystem::path bundleContentsOf(const std::filesystem::path& executable) {
-    std::filesystem::path prefix;
-    std::filesystem::path contents;
-    std::filesystem::path previous;
-    for (const auto& part : executable) {
-        prefix /= part;
-        if (part == "Contents" && previous.extension() == ".app") {
-            contents = prefix;
-        }
-        previous = part;
-    }
-    return contents;
-}
-
-Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& program,
-                                                   const std::filesystem::path& bundleContents) const {
+Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& program) const {
     const auto status = readProcFile(pid, "status");
     if (!status) {
         return unexpected(status.error());
@@ -226,13 +200,13 @@ Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& p
     auto instance = execInstanceOf(pid);
     if (instance) {
         *instance += '\n' + std::to_string(program.device) + ':' + std::to_string(program.inode) + ':' +
-                     std::to_string(program.changedNs) + '\n' + bundleContents.string();
+                     std::to_string(program.changedNs);
         const std::lock_guard guard(cache_->mutex);
         if (cache_->cleanExecs.contains(*instance)) {
             return {};
         }
     }
-    auto clean = checkLoadedCode(pid, program, bundleContents);
+    auto clean = checkLoadedCode(pid, program);
     if (clean && instance) {
         const std::lock_guard guard(cache_->mutex);
         if (cache_->cleanExecs.size() >= kMaxCachedFiles) {
@@ -243,8 +217,7 @@ Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& p
     return clean;
 }
 
-Expected<void, std::string> LoadedCodeCheck::checkLoadedCode(pid_t pid, const FileStamp& program,
-                                                             const std::filesystem::path& bundleContents) const {
+Expected<void, std::string> LoadedCodeCheck::checkLoadedCode(pid_t pid, const FileStamp& program) const {
     const auto environment = readProcFile(pid, "environ");
     if (!environment) {
         return unexpected(environment.error());
@@ -256,25 +229,23 @@ Expected<void, std::string> LoadedCodeCheck::checkLoadedCode(pid_t pid, const Fi
     if (!maps) {
         return unexpected(maps.error());
     }
-    return checkMappings(codeMappings(*maps), program, bundleContents);
+    return checkMappings(codeMappings(*maps), program);
 }
 
 Expected<void, std::string> LoadedCodeCheck::checkMappings(const std::vector<CodeMapping>& mappings,
-                                                           const FileStamp& program,
-                                                           const std::filesystem::path& bundleContents) const {
+                                                           const FileStamp& program) const {
     for (const auto& mapping : mappings) {
         if (mapping.device == program.device && mapping.inode == program.inode) {
             continue;
         }
-        if (auto trusted = checkFile(mapping, bundleContents); !trusted) {
+        if (auto trusted = checkFile(mapping); !trusted) {
             return unexpected("it runs code from " + trusted.error());
         }
     }
     return {};
 }
 
-Expected<void, std::string> LoadedCodeCheck::checkFile(const CodeMapping& mapping,
-                                                       const std::filesystem::path& bundleContents) const {
+Expected<void, std::string> LoadedCodeCheck::checkFile(const CodeMapping& mapping) const {
     // A file once found trustworthy stays so: only its owner, root or us,
     // could change it, and a new file at its name is a new inode.
     const auto key = mapping.path + '\n' + std::to_string(mapping.device) + ':' + std::to_string(mapping.inode);
@@ -291,9 +262,6 @@ Expected<void, std::string> LoadedCodeCheck::checkFile(const CodeMapping& mappin
         return unexpected(mapping.path + ", which is no longer the file by that name");
     }
     const std::filesystem::path path(mapping.path);
-    if (path.is_absolute() && !bundleContents.empty() && isWithin(path.lexically_normal(), bundleContents)) {
-        return {};  // its signer's; not remembered, as it holds for this bundle only
-    }
     if (auto owned = checkOwnedByAdministrators(path); !owned) {
         return unexpected(mapping.path + " (" + owned.error() + ")");
     }

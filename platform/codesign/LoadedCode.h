@@ -31,26 +31,22 @@ std::vector<CodeMapping> codeMappings(std::string_view maps);
 
 // Whether a signed process runs only code that its signer or the system's
 // administrators put there: no preloading environment, no tracer, and every
-// file it maps executable either inside its own bundle or owned by root (or
-// by this process's user, who runs a virtual Mac of their own) in folders
-// nobody else can change. Trusted files are remembered by name and inode;
-// safe to use from several threads.
+// file it maps executable is the signed program or owned by root (or by this
+// process's user, who runs a virtual Mac of their own) in folders nobody else
+// can change. Libraries in the app's own bundle are no exception: they carry
+// no signature of their own, so whoever could write them could plant code. Trusted files are remembered by name and
+// inode; safe to use from several threads.
 class LoadedCodeCheck {
 public:
     LoadedCodeCheck() = default;
 
-    // `program`: the signed executable, vouched for by its signature;
-    // `bundleContents`: its X.app/Contents, or empty.
-    Expected<void, std::string> check(pid_t pid, const FileStamp& program,
-                                      const std::filesystem::path& bundleContents) const;
-    Expected<void, std::string> checkMappings(const std::vector<CodeMapping>& mappings, const FileStamp& program,
-                                              const std::filesystem::path& bundleContents) const;
+    // `program`: the signed executable, vouched for by its signature.
+    Expected<void, std::string> check(pid_t pid, const FileStamp& program) const;
+    Expected<void, std::string> checkMappings(const std::vector<CodeMapping>& mappings, const FileStamp& program) const;
 
 private:
-    Expected<void, std::string> checkLoadedCode(pid_t pid, const FileStamp& program,
-                                                const std::filesystem::path& bundleContents) const;
-    Expected<void, std::string> checkFile(const CodeMapping& mapping,
-                                          const std::filesystem::path& bundleContents) const;
+    Expected<void, std::string> checkLoadedCode(pid_t pid, const FileStamp& program) const;
+    Expected<void, std::string> checkFile(const CodeMapping& mapping) const;
 
     struct Cache {
         std::mutex mutex;
@@ -65,8 +61,5 @@ private:
 // each exec. Empty when that cannot be told (randomisation off, addresses
 // hidden from us).
 std::optional<std::string> execInstanceOf(pid_t pid);
-
-// The X.app/Contents folder an executable lies in, or empty.
-std::filesystem::path bundleContentsOf(const std::filesystem::path& executable);
 
 }  // namespace lidora::vmac

@@ -45,7 +45,7 @@ Expected<SignatureRecord, std::string> PeerImage::verify(int socket, const ucred
     if (auto held = checkHeldSinceLastExec(peer.pid, *clientEnd); !held) {
         return unexpected(held.error());
     }
-    if (auto clean = loadedCode_.check(peer.pid, before->stamp, bundleContentsOf(before->path)); !clean) {
+    if (auto clean = loadedCode_.check(peer.pid, before->stamp); !clean) {
         return unexpected(clean.error());
     }
     // Still the same image: nothing exec'd while we looked.
