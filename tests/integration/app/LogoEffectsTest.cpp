@@ -54,11 +54,17 @@ protected:
         mac.reset();
     }
 
+    // Right after a crash the bus may name the dead app as running for a moment.
     static void open() {
-        const auto opened = mac->vmac({"open", "Lidora"});
-        ASSERT_EQ(opened.status, 0) << opened.err;
+        ProcessResult opened;
         std::smatch match;
-        ASSERT_TRUE(std::regex_search(opened.out, match, std::regex("pid ([0-9]+)"))) << opened.out;
+        ASSERT_TRUE(VirtualMac::waitFor(
+            [&] {
+                opened = mac->vmac({"open", "Lidora"});
+                return std::regex_search(opened.out, match, std::regex("started \\(pid ([0-9]+)\\)"));
+            },
+            5000ms))
+            << opened.out << opened.err;
         pid = std::stoi(match[1]);
     }
 
