@@ -155,9 +155,6 @@ int main(int argc, char** argv) {
         shell);
     NoClassicLogo classicLogo;
 
-    // The logo effects write their frames through a backend of their own.
-    CoreBrightnessBackend effectsBackend(loadCoreBrightnessFrameworks(paths),
-                                         std::make_shared<VirtualDisplayList>(paths), loop);
     BusDistributedNotificationCenter distributed(bus);
     const VirtualSessionInfo session(paths);
     const VirtualPowerSources power(paths);
@@ -171,8 +168,11 @@ int main(int argc, char** argv) {
                                                         Logger(sink, std::string(kLogSubsystem), "onair"),
                                                         std::move(onChange));
         };
+        // The effects share the brightness controller's backend: a nudge
+        // pending in a second one would be read as the display's value and
+        // restored after the first one's, leaving the display moved.
         return std::make_unique<LogoEffectsWatcher>(LogoEffectsParts{.loop = loop,
-                                                                     .backend = effectsBackend,
+                                                                     .backend = brightness.backend(),
                                                                      .brightness = brightness,
                                                                      .standard = *standardDefaults,
                                                                      .group = *groupDefaults,
