@@ -11,6 +11,7 @@
 #include "app/MenuBarExtra.h"
 #include "app/MessageWindow.h"
 #include "app/ModuleSliderAccessibility.h"
+#include "app/QtAccessibility.h"
 #include "app/QtApplicationShell.h"
 #include "app/QtRunLoop.h"
 #include "core/brightness/CoreBrightnessBackend.h"
@@ -20,6 +21,7 @@
 #include "core/light/HelperClient.h"
 #include "core/shell/AppDelegate.h"
 #include "core/shell/PanelPresenter.h"
+#include "platform/bus/AccessibilityServer.h"
 #include "platform/bus/ApplicationInstance.h"
 #include "platform/bus/BusControlCenter.h"
 #include "platform/bus/BusDarwinNotificationCenter.h"
@@ -220,6 +222,13 @@ int main(int argc, char** argv) {
     // most; its observers follow when it comes.
     std::optional<PanelPresenter> presenter;
     std::optional<app::MenuBarExtra> extra;
+    const AccessibilityServer uiScripting(
+        loop, bus,
+        [&] {
+            return app::accessibleApplication(
+                {.shown = [&] { return extra.has_value(); }, .press = [&] { extra->openPanel(); }});
+        },
+        Logger(sink, "com.apple.accessibility", "scripting"));
     auto launch = [&] {
         if (presenter) {
             return;

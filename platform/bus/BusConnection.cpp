@@ -80,6 +80,9 @@ void VmacBus::Connection::connect() {
     for (auto& [id, claim] : claims_) {
         requestName(*claim);
     }
+    for (auto& [id, served] : exports_) {
+        addObject(*served);
+    }
     for (const auto& [id, ready] : waiters_) {
         post([this, id = id] { runWaiter(id); });
     }
@@ -113,6 +116,9 @@ void VmacBus::Connection::teardown(bool notify) {
     }
     for (auto& [id, subscription] : subscriptions_) {
         subscription->slot.reset();
+    }
+    for (auto& [id, served] : exports_) {
+        served->slot.reset();
     }
     for (auto& [id, claim] : claims_) {
         claim->slot.reset();
@@ -188,6 +194,7 @@ void VmacBus::Connection::cancel(std::uint64_t id) {
     subscriptions_.erase(id);
     claims_.erase(id);
     calls_.erase(id);
+    exports_.erase(id);
 }
 
 Cancellable VmacBus::Connection::whenConnected(std::function<void()> ready) {

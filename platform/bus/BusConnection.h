@@ -29,6 +29,9 @@ public:
     Cancellable subscribe(std::string rule, std::optional<std::string> arg0, Handler handler);
     Cancellable claimName(std::string name, std::function<void(NameClaim)> done);
     Cancellable call(const char* member, const std::string& argument, std::function<void(sd_bus_message*)> reply);
+    Cancellable callMethod(const BusMethod& method, const Append& append, std::chrono::microseconds timeout,
+                           std::function<void(sd_bus_message*)> reply);
+    Cancellable serveObject(std::string path, Handler handler);
 
 private:
     // Each entry's address is its sd-bus userdata, so entries live on the heap.
@@ -54,13 +57,22 @@ private:
         SdBusSlotPtr slot;
     };
 
+    struct Export : Entry {
+        std::string path;
+        std::shared_ptr<Handler> handler;
+        SdBusSlotPtr slot;
+    };
+
     static int onSignal(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int onMatchInstalled(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int onClaimReply(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int onMethodCall(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int onCallReply(sd_bus_message* message, void* userdata, sd_bus_error* error);
 
     void addMatch(Subscription& subscription);
     void requestName(Claim& claim);
+    void addObject(Export& served);
+    Cancellable failedCall(std::unique_ptr<Call> call);
     void answerClaim(Claim& claim, NameClaim answer);
     void finishCall(std::uint64_t id, std::shared_ptr<sd_bus_message> reply);
     void runWaiter(std::uint64_t id);
@@ -86,6 +98,7 @@ private:
     std::map<std::uint64_t, std::unique_ptr<Subscription>> subscriptions_;
     std::map<std::uint64_t, std::unique_ptr<Claim>> claims_;
     std::map<std::uint64_t, std::unique_ptr<Call>> calls_;
+    std::map<std::uint64_t, std::unique_ptr<Export>> exports_;
 };
 
 }  // namespace lidora::vmac

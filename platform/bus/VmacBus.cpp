@@ -57,6 +57,27 @@ Cancellable VmacBus::queryNameOwnerPid(std::string name, std::function<void(std:
     });
 }
 
+Cancellable VmacBus::queryNameOwnerUid(std::string name, std::function<void(std::optional<uid_t>)> done) {
+    auto shared = std::make_shared<std::function<void(std::optional<uid_t>)>>(std::move(done));
+    return connection_->call("GetConnectionUnixUser", name, [shared](sd_bus_message* reply) {
+        std::uint32_t uid = 0;
+        std::optional<uid_t> owner;
+        if (isReply(reply) && sd_bus_message_read(reply, "u", &uid) >= 0) {
+            owner = static_cast<uid_t>(uid);
+        }
+        (*shared)(owner);
+    });
+}
+
+Cancellable VmacBus::callMethod(const BusMethod& method, const Append& append, std::chrono::microseconds timeout,
+                                Handler reply) {
+    return connection_->callMethod(method, append, timeout, std::move(reply));
+}
+
+Cancellable VmacBus::serveObject(std::string path, Handler handler) {
+    return connection_->serveObject(std::move(path), std::move(handler));
+}
+
 Cancellable VmacBus::settle(std::function<void(bool)> done) {
     auto shared = std::make_shared<std::function<void(bool)>>(std::move(done));
     return connection_->call("GetId", {}, [shared](sd_bus_message* reply) { (*shared)(isReply(reply)); });

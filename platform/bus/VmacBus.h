@@ -3,6 +3,7 @@
 #include <sys/types.h>
 #include <systemd/sd-bus.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,14 @@
 namespace lidora::vmac {
 
 enum class NameClaim { Owned, TakenByAnother, Unavailable };
+
+// A method of an object another process serves on the bus.
+struct BusMethod {
+    std::string destination;
+    const char* path;
+    const char* interface;
+    const char* member;
+};
 
 // A client of the virtual Mac's message bus, driven by a run loop. The bus
 // is a daemon that may not run yet or may restart: nothing here blocks or
@@ -60,6 +69,21 @@ public:
 
     // The process that owns `name`; empty when none does or the bus cannot say.
     [[nodiscard]] Cancellable queryNameOwnerPid(std::string name, std::function<void(std::optional<pid_t>)> done);
+
+    // The user the process owning `name` (a caller's unique name too) runs as.
+    [[nodiscard]] Cancellable queryNameOwnerUid(std::string name, std::function<void(std::optional<uid_t>)> done);
+
+    // Calls a method of another process. `reply` gets the answer on the
+    // loop, an error reply among them (a time-out after `timeout` too), or
+    // null when there is no connection or the call cannot be sent.
+    [[nodiscard]] Cancellable callMethod(const BusMethod& method, const Append& append,
+                                         std::chrono::microseconds timeout, Handler reply);
+
+    // Serves the object at `path` while the handle lives: `handler` gets
+    // each method call to it on the loop and answers it, at once or later,
+    // with sd_bus_reply_method_return or an error (taking a reference to
+    // keep the call). Served again on each new connection.
+    [[nodiscard]] Cancellable serveObject(std::string path, Handler handler);
 
     // `done(true)` once the daemon has handled everything sent before, and
     // so once the connection is set up; `done(false)` soon when there is no

@@ -43,6 +43,7 @@ int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runLock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runUnlock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPower(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runUi(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

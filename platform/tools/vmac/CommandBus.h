@@ -16,6 +16,7 @@ public:
     explicit CommandBus(const VmacPaths& paths);
 
     [[nodiscard]] VmacBus& bus() { return bus_; }
+    [[nodiscard]] PollRunLoop& loop() { return loop_; }
 
     // Waits for a connection, giving a daemon that launchd is starting a
     // moment. False after `limit`.

@@ -61,6 +61,7 @@ constexpr Command kCommands[] = {
     {"open", "open an app, or send the running one the reopen event", runOpen},
     {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
     {"install", "install an app bundle into /Applications and sign it", runInstall},
+    {"ui", "script a running app's windows: tree, press, set, select, menubar", runUi},
 };
 
 void printUsage(std::FILE* out) {

@@ -192,6 +192,49 @@ TEST_F(LogoEffects, KeepDarkSwitchesTheLightThroughTheHelperAndGivesItBack) {
     EXPECT_TRUE(nitsNear(kNormalNits, 10000ms)) << nits();
 }
 
+TEST_F(LogoEffects, MessageSentFromTheMessageWindowIsFlashedAndDecodesBack) {
+    ASSERT_TRUE(nitsNear(kNormalNits));
+    ASSERT_EQ(vmac({"key", "shift+cmd+0"}).status, 0);
+    ProcessResult tree;
+    ASSERT_TRUE(VirtualMac::waitFor(
+        [&] {
+            tree = vmac({"ui", "tree", "Lidora"});
+            return tree.out.find("\n  AXWindow \"Send a Message\"") != std::string::npos;
+        },
+        5000ms))
+        << tree.out << tree.err;
+    ASSERT_EQ(vmac({"ui", "set", "Message", "SOS"}).status, 0);
+    ASSERT_EQ(vmac({"ui", "select", "Pro"}).status, 0);
+    tree = vmac({"ui", "tree", "Lidora"});
+    for (const auto* line : {"AXStaticText \"Send a Message\"\n", "AXTextField \"Message\" = \"SOS\" focused\n",
+                             "AXRadioButton \"Slow\" = \"0\"\n", "AXRadioButton \"Pro\" = \"1\"\n",
+                             "AXButton \"Cancel\"\n", "AXButton \"Send\"\n"}) {
+        EXPECT_THAT(tree.out, HasSubstr(line)) << tree.out;
+    }
+
+    const auto unknown = vmac({"ui", "press", "Transmit"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_THAT(unknown.err, HasSubstr("no element is labelled \"Transmit\" in Lidora"));
+    const auto stranger = mac->runAsNobody({(mac->bin() / "vmac").string(), "ui", "tree", "Lidora"});
+    EXPECT_NE(stranger.status, 0) << "another user may not script the app: " << stranger.out;
+
+    const auto output = mac->root() / "scratch" / "message.out";
+    Spawned watch(
+        {"/bin/sh", "-c", "exec \"$0\" watch --seconds 30 >\"$1\"", (mac->bin() / "vmac").string(), output.string()},
+        {"VMAC_ROOT=" + mac->root().string()});
+    // Its first line says it has seen the steady logo, before the first dot.
+    ASSERT_TRUE(VirtualMac::waitFor([&] { return readFile(output).find('\n') != std::string::npos; }, 5000ms));
+    const auto pressed = vmac({"ui", "press", "Send"});
+    ASSERT_EQ(pressed.status, 0) << pressed.err;
+    EXPECT_TRUE(
+        VirtualMac::waitFor([&] { return readFile(output).find("Morse text: ") != std::string::npos; }, 20000ms));
+    const auto watched = readFile(output);
+    EXPECT_THAT(watched.substr(std::min(watched.find("Morse text: "), watched.size())),
+                ::testing::StartsWith("Morse text: SOS\n"))
+        << watched;
+    EXPECT_TRUE(nitsNear(kNormalNits, 10000ms));
+}
+
 // Last: it kills the app and starts another.
 TEST_F(LogoEffects, CrashWhileBreathingLeavesTheMarkAndTheNextStartRestoresTheLevel) {
     // A level whose tables no breathing frame ever equals (0.02^0.5 is below the wave's 0.27).
