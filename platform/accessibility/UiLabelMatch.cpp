@@ -112,20 +112,26 @@ Expected<const UiElement*, std::string> findUiLabel(const UiElement& root, std::
         return unexpected(std::string("an empty label names nothing"));
     }
     const auto parts = splitPath(label);
+    // A loose match counts only when no exact one can do what is wanted:
+    // "Send a Message" presses the "Send a Message…" button, not the window.
     std::vector<Candidate> named;
+    std::vector<Candidate> fit;
     for (const bool exact : {true, false}) {
+        std::vector<Candidate> found;
         std::vector<const UiElement*> ancestors;
-        collect(root, ancestors, parts, exact, named);
-        if (!named.empty()) {
+        collect(root, ancestors, parts, exact, found);
+        std::copy_if(found.begin(), found.end(), std::back_inserter(fit),
+                     [purpose](const Candidate& candidate) { return fits(*candidate.element, purpose); });
+        if (named.empty()) {
+            named = std::move(found);
+        }
+        if (!fit.empty()) {
             break;
         }
     }
     if (named.empty()) {
         return unexpected("no element is labelled " + quotedUiText(label) + " in " + root.title);
     }
-    std::vector<Candidate> fit;
-    std::copy_if(named.begin(), named.end(), std::back_inserter(fit),
-                 [purpose](const Candidate& candidate) { return fits(*candidate.element, purpose); });
     if (fit.empty()) {
         return unexpected(describe(named.front()) + " cannot be " + std::string(doing(purpose)));
     }

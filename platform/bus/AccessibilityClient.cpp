@@ -1,5 +1,6 @@
 #include "platform/bus/AccessibilityClient.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/bus/AccessibilityWire.h"
@@ -27,7 +28,9 @@ std::optional<std::string> AccessibilityClient::failure(sd_bus_message* reply) c
     const std::string name = error != nullptr && error->name != nullptr ? error->name : "";
     const std::string text = error != nullptr && error->message != nullptr ? error->message : name;
     if (name == SD_BUS_ERROR_TIMEOUT || name == SD_BUS_ERROR_NO_REPLY) {
-        return "the application did not answer within " + std::to_string(timeout_.count()) + " ms";
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3g", static_cast<double>(timeout_.count()) / 1000);
+        return std::string("the application did not answer within ") + seconds + " s";
     }
     if (name == SD_BUS_ERROR_SERVICE_UNKNOWN || name == SD_BUS_ERROR_NAME_HAS_NO_OWNER) {
         return "the application is not running";
@@ -53,7 +56,9 @@ Cancellable AccessibilityClient::perform(std::uint64_t element, const std::strin
                                          std::function<void(std::optional<std::string>)> done) {
     return request(
         kPerformMethod,
-        [element, &action](sd_bus_message* message) { return sd_bus_message_append(message, "ts", element, action.c_str()); },
+        [element, &action](sd_bus_message* message) {
+            return sd_bus_message_append(message, "ts", element, action.c_str());
+        },
         [this, done = std::move(done)](sd_bus_message* reply) { done(failure(reply)); });
 }
 
@@ -61,7 +66,9 @@ Cancellable AccessibilityClient::setValue(std::uint64_t element, const std::stri
                                           std::function<void(std::optional<std::string>)> done) {
     return request(
         kSetValueMethod,
-        [element, &value](sd_bus_message* message) { return sd_bus_message_append(message, "ts", element, value.c_str()); },
+        [element, &value](sd_bus_message* message) {
+            return sd_bus_message_append(message, "ts", element, value.c_str());
+        },
         [this, done = std::move(done)](sd_bus_message* reply) { done(failure(reply)); });
 }
 

@@ -87,13 +87,14 @@ struct AccessibilityServer::State : std::enable_shared_from_this<State> {
         }
         ++pending;
         const auto id = nextQuery++;
-        queries.emplace(id, bus.queryNameOwnerUid(sender, [weak = weak_from_this(), call, id](std::optional<uid_t> uid) {
-            if (auto self = weak.lock()) {
-                --self->pending;
-                self->queries.erase(id);
-                self->admitted(call, uid);
-            }
-        }));
+        queries.emplace(id,
+                        bus.queryNameOwnerUid(sender, [weak = weak_from_this(), call, id](std::optional<uid_t> uid) {
+                            if (auto self = weak.lock()) {
+                                --self->pending;
+                                self->queries.erase(id);
+                                self->admitted(call, uid);
+                            }
+                        }));
     }
 
     void admitted(const Held& call, std::optional<uid_t> uid) {
@@ -224,11 +225,10 @@ struct AccessibilityServer::State : std::enable_shared_from_this<State> {
 AccessibilityServer::AccessibilityServer(RunLoop& loop, VmacBus& bus,
                                          std::function<std::unique_ptr<AXUIElement>()> application, Logger logger)
     : state_(std::make_shared<State>(loop, bus, std::move(application), std::move(logger))),
-      served_(bus.serveObject(kAccessibilityPath,
-                              [weak = std::weak_ptr<State>(state_)](sd_bus_message* message) {
-                                  if (auto state = weak.lock()) {
-                                      state->received(Held(sd_bus_message_ref(message), sd_bus_message_unref));
-                                  }
-                              })) {}
+      served_(bus.serveObject(kAccessibilityPath, [weak = std::weak_ptr<State>(state_)](sd_bus_message* message) {
+          if (auto state = weak.lock()) {
+              state->received(Held(sd_bus_message_ref(message), sd_bus_message_unref));
+          }
+      })) {}
 
 }  // namespace lidora::vmac

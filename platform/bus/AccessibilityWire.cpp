@@ -12,9 +12,10 @@ int appendElement(sd_bus_message* message, const UiElement& element, std::uint32
     int r = sd_bus_message_open_container(message, SD_BUS_TYPE_STRUCT, kElementSignature);
     if (r >= 0) {
         r = sd_bus_message_append(message, "utssbsbbb", depth, static_cast<std::uint64_t>(element.id),
-                                  element.role.c_str(), element.title.c_str(), static_cast<int>(element.value.has_value()),
-                                  element.value.value_or("").c_str(), static_cast<int>(element.enabled),
-                                  static_cast<int>(element.focused), static_cast<int>(element.valueSettable));
+                                  element.role.c_str(), element.title.c_str(),
+                                  static_cast<int>(element.value.has_value()), element.value.value_or("").c_str(),
+                                  static_cast<int>(element.enabled), static_cast<int>(element.focused),
+                                  static_cast<int>(element.valueSettable));
     }
     if (r >= 0) {
         r = sd_bus_message_open_container(message, SD_BUS_TYPE_ARRAY, "s");

@@ -81,7 +81,8 @@ std::vector<App> installedApps(const VmacPaths& paths) {
     return apps;
 }
 
-Expected<App, std::string> findApp(const VmacPaths& paths, CommandBus& command, const std::optional<std::string>& name) {
+Expected<App, std::string> findApp(const VmacPaths& paths, CommandBus& command,
+                                   const std::optional<std::string>& name) {
     const auto running = [&](const App& app) {
         return command.ownerOf(busNameForBundleIdentifier(app.bundleIdentifier)).has_value();
     };

@@ -205,10 +205,15 @@ TEST_F(LogoEffects, MessageSentFromTheMessageWindowIsFlashedAndDecodesBack) {
         << tree.out << tree.err;
     ASSERT_EQ(vmac({"ui", "set", "Message", "SOS"}).status, 0);
     ASSERT_EQ(vmac({"ui", "select", "Pro"}).status, 0);
+    // Without the start and end markers the logo flashes only the text.
+    ASSERT_EQ(vmac({"ui", "press", "Start and end markers"}).status, 0);
     tree = vmac({"ui", "tree", "Lidora"});
-    for (const auto* line : {"AXStaticText \"Send a Message\"\n", "AXTextField \"Message\" = \"SOS\" focused\n",
-                             "AXRadioButton \"Slow\" = \"0\"\n", "AXRadioButton \"Pro\" = \"1\"\n",
-                             "AXButton \"Cancel\"\n", "AXButton \"Send\"\n"}) {
+    for (const auto* line :
+         {"AXStaticText \"Send a Message\"\n", "AXTextField \"Message\" = \"SOS\" focused\n",
+          "AXRadioButton \"Slow\" = \"0\"\n", "AXRadioButton \"Pro\" = \"1\"\n",
+          "AXCheckBox \"Start and end markers\" = \"0\"\n",
+          "AXStaticText \"Morse code preview\" = \"\u00b7\u00b7\u00b7 \u2212\u2212\u2212 \u00b7\u00b7\u00b7\"\n",
+          "AXButton \"Cancel\"\n", "AXButton \"Send\"\n"}) {
         EXPECT_THAT(tree.out, HasSubstr(line)) << tree.out;
     }
 
@@ -217,6 +222,11 @@ TEST_F(LogoEffects, MessageSentFromTheMessageWindowIsFlashedAndDecodesBack) {
     EXPECT_THAT(unknown.err, HasSubstr("no element is labelled \"Transmit\" in Lidora"));
     const auto stranger = mac->runAsNobody({(mac->bin() / "vmac").string(), "ui", "tree", "Lidora"});
     EXPECT_NE(stranger.status, 0) << "another user may not script the app: " << stranger.out;
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const auto hung = vmac({"ui", "tree", "Lidora", "--timeout", "0.5"});
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    EXPECT_EQ(hung.status, 1);
+    EXPECT_THAT(hung.err, HasSubstr("Lidora: the application did not answer within 0.5 s"));
 
     const auto output = mac->root() / "scratch" / "message.out";
     Spawned watch(

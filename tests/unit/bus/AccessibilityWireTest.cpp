@@ -40,7 +40,9 @@ protected:
         return message([&](sd_bus_message* m) {
             int r = sd_bus_message_open_container(m, SD_BUS_TYPE_ARRAY, "(utssbsbbbas)");
             for (const auto& row : list) {
-                r = r < 0 ? r : sd_bus_message_append(m, "(utssbsbbbas)", row.depth, row.id, "AXGroup", "", 0, "", 1, 0, 0, 0);
+                r = r < 0 ? r
+                          : sd_bus_message_append(m, "(utssbsbbbas)", row.depth, row.id, "AXGroup", "", 0, "", 1, 0, 0,
+                                                  0);
             }
             return r < 0 ? r : sd_bus_message_close_container(m);
         });
@@ -52,19 +54,33 @@ protected:
 };
 
 TEST_F(AccessibilityWire, CarriesEveryAttributeAndTheShapeOfTheTree) {
-    UiElement field{.id = 22,
-                    .role = "AXTextField",
-                    .title = "Message",
-                    .value = "SOS",
-                    .enabled = true,
-                    .focused = true,
-                    .valueSettable = true,
-                    .actions = {},
-                    .children = {}};
-    UiElement send{.id = 26, .role = "AXButton", .title = "Send", .enabled = false, .actions = {"AXPress", "AXShowMenu"}};
-    UiElement empty{.id = 27, .role = "AXStaticText", .value = ""};
-    UiElement window{.id = 20, .role = "AXWindow", .title = "Send a Message", .children = {field, send}};
-    UiElement root{.id = 1, .role = "AXApplication", .title = "Lidora", .children = {window, empty}};
+    UiElement field;
+    field.id = 22;
+    field.role = "AXTextField";
+    field.title = "Message";
+    field.value = "SOS";
+    field.focused = true;
+    field.valueSettable = true;
+    UiElement send;
+    send.id = 26;
+    send.role = "AXButton";
+    send.title = "Send";
+    send.enabled = false;
+    send.actions = {"AXPress", "AXShowMenu"};
+    UiElement empty;
+    empty.id = 27;
+    empty.role = "AXStaticText";
+    empty.value = "";
+    UiElement window;
+    window.id = 20;
+    window.role = "AXWindow";
+    window.title = "Send a Message";
+    window.children = {field, send};
+    UiElement root;
+    root.id = 1;
+    root.role = "AXApplication";
+    root.title = "Lidora";
+    root.children = {window, empty};
 
     const auto sent = message([&](sd_bus_message* m) { return appendUiTree(m, root); });
     const auto read = readUiTree(sent.get());
