@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTextDocumentFragment>
 #include <QWidget>
 #include <algorithm>
@@ -194,6 +195,13 @@ private:
         }
         if (auto* values = element->valueInterface()) {
             return AXValue(values->currentValue().toDouble());
+        }
+        if (element->role() == QAccessible::PageTab) {
+            // Qt's tab elements do not all mark the current tab; the bar knows it.
+            auto* bar = element->parent() != nullptr ? qobject_cast<QTabBar*>(element->parent()->object()) : nullptr;
+            const bool current = bar != nullptr ? bar->currentIndex() == element->parent()->indexOfChild(element)
+                                                : static_cast<bool>(element->state().selected);
+            return AXValue(current ? 1.0 : 0.0);
         }
         if (element->role() == QAccessible::EditableText) {
             return AXValue(utf8(element->text(QAccessible::Value)));

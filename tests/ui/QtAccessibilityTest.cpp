@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/ModuleSlider.h"
@@ -18,6 +19,7 @@ namespace {
 
 using vmac::UiElement;
 using vmac::UiPurpose;
+using vmac::uiValueText;
 
 struct Window {
     QWidget window;
@@ -140,6 +142,25 @@ TEST(QtAccessibility, ActsAsTheUserWould) {
     delete shown.markers;  // NOLINT(cppcoreguidelines-owning-memory): Qt owns it until then
     auto markers = vmac::findUiElement(*application, vmac::findUiLabel(tree, "Markers", UiPurpose::Press).value()->id);
     EXPECT_EQ(markers, nullptr) << "a deleted widget is no element";
+}
+
+TEST(QtAccessibility, SelectsTabsByTheirTitles) {
+    testing::qtApp();
+    QTabWidget tabs;
+    tabs.setWindowTitle(QStringLiteral("Lidora Settings"));
+    tabs.addTab(new QWidget, QStringLiteral("General"));     // NOLINT(cppcoreguidelines-owning-memory): the tabs own it
+    tabs.addTab(new QWidget, QStringLiteral("Morse Code"));  // NOLINT(cppcoreguidelines-owning-memory)
+    tabs.show();
+    const auto application = accessibleApplication({});
+    const auto tree = vmac::copyUiTree(*application);
+    const auto found = vmac::findUiLabel(tree, "Lidora Settings > Morse Code", UiPurpose::Select);
+    ASSERT_TRUE(found) << found.error() << "\n" << vmac::renderUiTree(tree);
+    EXPECT_EQ((*found)->value, "0");
+    auto tab = vmac::findUiElement(*application, (*found)->id);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->performAction(kAXPressAction), AXError::Success);
+    EXPECT_EQ(tabs.currentIndex(), 1);
+    EXPECT_EQ(uiValueText(tab->copyAttributeValue(kAXValueAttribute).value()), "1");
 }
 
 }  // namespace
