@@ -221,7 +221,8 @@ TEST_F(LogoEffects, MessageSentFromTheMessageWindowIsFlashedAndDecodesBack) {
     EXPECT_EQ(unknown.status, 1);
     EXPECT_THAT(unknown.err, HasSubstr("no element is labelled \"Transmit\" in Lidora"));
     const auto stranger = mac->runAsNobody({(mac->bin() / "vmac").string(), "ui", "tree", "Lidora"});
-    EXPECT_NE(stranger.status, 0) << "another user may not script the app: " << stranger.out;
+    EXPECT_EQ(stranger.status, 1) << "another user may not script the app: " << stranger.out;
+    EXPECT_THAT(stranger.err, HasSubstr("only processes of")) << stranger.err;
     ASSERT_EQ(::kill(pid, SIGSTOP), 0);
     const auto hung = vmac({"ui", "tree", "Lidora", "--timeout", "0.5"});
     ASSERT_EQ(::kill(pid, SIGCONT), 0);
