@@ -10,6 +10,7 @@
 #include <map>
 
 #include "platform/bus/AccessibilityWire.h"
+#include "platform/sdbus/SdBusPtr.h"
 
 namespace lidora::vmac {
 
@@ -129,7 +130,7 @@ struct AccessibilityServer::State : std::enable_shared_from_this<State> {
     static void copyTree(const Held& call, const AXUIElement& root) {
         sd_bus_message* raw = nullptr;
         int r = sd_bus_message_new_method_return(call.get(), &raw);
-        const std::unique_ptr<sd_bus_message, decltype(&sd_bus_message_unref)> reply(raw, sd_bus_message_unref);
+        const SdBusMessagePtr reply(raw);
         if (r >= 0) {
             r = appendUiTree(reply.get(), copyUiTree(root));
         }
