@@ -22,7 +22,7 @@
 #include "platform/process/VmacMembership.h"
 #include "platform/runloop/PollRunLoop.h"
 #include "platform/tools/vmac/Command.h"
-#include "platform/tools/vmac/DetachedProcess.h"
+#include "platform/process/DetachedProcess.h"
 #include "platform/tools/vmac/OpenAtLogin.h"
 #include "platform/vmac/AtomicFile.h"
 #include "platform/vmac/VmacLayout.h"

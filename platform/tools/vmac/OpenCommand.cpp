@@ -9,7 +9,7 @@
 #include "platform/system/VirtualProcessEnvironment.h"
 #include "platform/tools/vmac/Command.h"
 #include "platform/tools/vmac/CommandBus.h"
-#include "platform/tools/vmac/DetachedProcess.h"
+#include "platform/process/DetachedProcess.h"
 
 namespace lidora::vmac {
 
