@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "platform/bus/BusProtocol.h"
-#include "platform/controlcenter/ControlExtensionHost.h"
+#include "platform/controlcenter/ControlCatalog.h"
 #include "platform/controlcenter/ControlLine.h"
 #include "platform/runloop/PollRunLoop.h"
 #include "platform/tools/vmac/Command.h"
@@ -32,50 +32,16 @@ constexpr const char* kUsage =
     "controls again each time an app asks to reload them. --window shows them\n"
     "in a window when a desktop session is present.\n";
 
-struct Control {
-    ControlExtension extension;
-    ControlDescription description;
-};
-
-Expected<std::vector<Control>, std::string> listControls(const ControlExtensionHost& host, const VmacPaths& paths) {
-    std::vector<Control> controls;
-    for (const auto& extension : installedControlExtensions(paths)) {
-        const auto described = host.request(extension, ControlRequest{});
-        if (!described) {
-            return unexpected(described.error());
-        }
-        if (described->failure) {
-            return unexpected(extension.identifier + ": " + *described->failure);
-        }
-        for (const auto& description : described->controls) {
-            controls.push_back({extension, description});
-        }
-    }
-    return controls;
-}
-
-Expected<ControlTemplate, std::string> shown(const ControlExtensionHost& host, const ControlExtension& extension,
-                                             const std::string& kind, ControlRequest::Kind request) {
-    auto reply = host.request(extension, ControlRequest{request, kind, std::nullopt});
-    if (!reply) {
-        return unexpected(reply.error());
-    }
-    if (reply->failure || !reply->shown) {
-        return unexpected(reply->failure.value_or("no value"));
-    }
-    return *reply->shown;
-}
-
-void printControl(const ControlExtensionHost& host, const Control& control, ControlRequest::Kind request) {
+void printControl(const ControlExtensionHost& host, const OfferedControl& control, ControlRequest::Kind request) {
     std::printf("%s\n", controlLine(control.description.displayName,
-                                    shown(host, control.extension, control.description.kind, request))
+                                    shownTemplate(host, control.extension, control.description.kind, request))
                             .c_str());
     std::fflush(stdout);
 }
 
 int show(const VmacPaths& paths, bool preview) {
     const ControlExtensionHost host(paths);
-    const auto controls = listControls(host, paths);
+    const auto controls = offeredControls(host, paths);
     if (!controls) {
         std::fprintf(stderr, "vmac controlcenter: %s\n", controls.error().c_str());
         return 1;
@@ -124,14 +90,14 @@ int act(const VmacPaths& paths, const std::string& name, std::optional<bool> val
         return 1;
     }
     // The system refreshes the control it acted on.
-    const auto after = shown(host, extension, kind, ControlRequest::Kind::value);
+    const auto after = shownTemplate(host, extension, kind, ControlRequest::Kind::value);
     std::printf("%s\n", controlLine(after ? after->title : kind, after).c_str());
     return 0;
 }
 
 int watch(const VmacPaths& paths, std::optional<int> seconds) {
     const ControlExtensionHost host(paths);
-    const auto controls = listControls(host, paths);
+    const auto controls = offeredControls(host, paths);
     if (!controls) {
         std::fprintf(stderr, "vmac controlcenter: %s\n", controls.error().c_str());
         return 1;
