@@ -73,6 +73,16 @@ std::optional<T> runToEnd(PollRunLoop& loop, Task<T> task, Duration limit) {
     return *result;
 }
 
+// Waits, within a bound, for a connection: signals sent from then on are
+// queued on it even while it authenticates.
+void connect(PollRunLoop& loop, VmacBus& bus) {
+    if (bus.connected()) {
+        return;
+    }
+    const auto waiting = bus.whenConnected([&] { loop.stop(); });
+    loop.runUntil(loop.now() + kBusLimit);
+}
+
 // Waits, within a bound, until the bus has handled all sent before.
 void settle(PollRunLoop& loop, VmacBus& bus) {
     bool done = false;
@@ -130,7 +140,7 @@ ControlReply answer(PollRunLoop& loop, VmacBus& bus, const std::vector<std::uniq
     if (toggle != request.value.has_value()) {
         return failed(toggle ? "A switch is set on or off." : "A button takes no value.");
     }
-    settle(loop, bus);
+    connect(loop, bus);
     const auto done = runToEnd(loop, control->perform(request.value), kWorkLimit);
     settle(loop, bus);
     if (!done) {
