@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/process/ChildProcess.h"
 #include "platform/process/VmacMembership.h"
@@ -85,8 +86,29 @@ std::vector<ControlExtension> installedControlExtensions(const VmacPaths& paths)
     return extensions;
 }
 
-Expected<ControlReply, std::string> ControlExtensionHost::request(const ControlExtension& extension,
-                                                                  const ControlRequest& request) const {
+LaunchedExtension::LaunchedExtension(ControlExtension extension, pid_t pid, FileDescriptor requests,
+                                     FileDescriptor replies, std::filesystem::path logFile)
+    : extension_(std::move(extension)),
+      pid_(pid),
+      requests_(std::move(requests)),
+      replies_(std::move(replies)),
+      logFile_(std::move(logFile)) {}
+
+LaunchedExtension::LaunchedExtension(LaunchedExtension&& other) noexcept
+    : extension_(std::move(other.extension_)),
+      pid_(std::exchange(other.pid_, 0)),
+      requests_(std::move(other.requests_)),
+      replies_(std::move(other.replies_)),
+      logFile_(std::move(other.logFile_)) {}
+
+LaunchedExtension::~LaunchedExtension() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        (void)waitForChild(pid_);
+    }
+}
+
+Expected<LaunchedExtension, std::string> ControlExtensionHost::launch(const ControlExtension& extension) const {
     int toChild[2];
     int fromChild[2];
     if (::pipe2(toChild, O_CLOEXEC) != 0) {
@@ -97,9 +119,9 @@ Expected<ControlReply, std::string> ControlExtensionHost::request(const ControlE
     if (::pipe2(fromChild, O_CLOEXEC) != 0) {
         return unexpected(std::string("cannot make a pipe: ") + std::strerror(errno));
     }
-    const FileDescriptor replyRead(fromChild[0]);
-    FileDescriptor replyWrite(fromChild[1]);
-    const auto logFile = paths_.root() / "var" / "log" / (extension.executable.filename().string() + ".log");
+    FileDescriptor replyRead(fromChild[0]);
+    const FileDescriptor replyWrite(fromChild[1]);
+    auto logFile = paths_.root() / "var" / "log" / (extension.executable.filename().string() + ".log");
     (void)makeDirectories(logFile.parent_path());
     const FileDescriptor log(::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644));
 
@@ -110,14 +132,27 @@ Expected<ControlReply, std::string> ControlExtensionHost::request(const ControlE
     spawn.descriptors = {requestRead.get(), replyWrite.get(), log.valid() ? log.get() : STDERR_FILENO};
     spawn.newSession = true;
     const auto pid = spawnChild(spawn);
-    replyWrite = FileDescriptor();
     if (!pid) {
         return unexpected("cannot start " + extension.executable.string() + ": " + std::strerror(pid.error().error));
     }
+    return LaunchedExtension(extension, *pid, std::move(requestWrite), std::move(replyRead), std::move(logFile));
+}
+
+Expected<ControlReply, std::string> ControlExtensionHost::request(const ControlExtension& extension,
+                                                                  const ControlRequest& request) const {
+    auto launched = launch(extension);
+    if (!launched) {
+        return unexpected(launched.error());
+    }
+    return this->request(std::move(launched).value(), request);
+}
+
+Expected<ControlReply, std::string> ControlExtensionHost::request(LaunchedExtension launched,
+                                                                  const ControlRequest& request) const {
     const auto text = encodeControlRequest(request);
     // A request is far smaller than a pipe's buffer, so this never blocks.
-    const bool sent = ::write(requestWrite.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    requestWrite = FileDescriptor();
+    const bool sent = ::write(launched.requests_.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    launched.requests_ = FileDescriptor();
 
     std::string reply;
     const auto deadline = std::chrono::steady_clock::now() + limit_;
@@ -125,13 +160,13 @@ Expected<ControlReply, std::string> ControlExtensionHost::request(const ControlE
     while (sent && reply.size() < kReplyBytes) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd ready{replyRead.get(), POLLIN, 0};
+        pollfd ready{launched.replies_.get(), POLLIN, 0};
         if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) == 0) {
             timedOut = true;
             break;
         }
         char buffer[4096];
-        const auto got = ::read(replyRead.get(), buffer, sizeof buffer);
+        const auto got = ::read(launched.replies_.get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -143,15 +178,17 @@ Expected<ControlReply, std::string> ControlExtensionHost::request(const ControlE
             break;
         }
     }
+    const pid_t pid = std::exchange(launched.pid_, 0);
     if (timedOut) {
-        ::kill(*pid, SIGKILL);
+        ::kill(pid, SIGKILL);
     }
-    endExtension(*pid);
+    endExtension(pid);
     if (timedOut) {
-        return unexpected(extension.identifier + " did not answer in time");
+        return unexpected(launched.extension_.identifier + " did not answer in time");
     }
     if (reply.empty()) {
-        return unexpected(extension.identifier + " ended without answering (see " + logFile.string() + ")");
+        return unexpected(launched.extension_.identifier + " ended without answering (see " +
+                          launched.logFile_.string() + ")");
     }
     return decodeControlReply(reply);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "core/runtime/Expected.h"
 #include "platform/controlcenter/ControlWire.h"
+#include "platform/vmac/FileDescriptor.h"
 #include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
@@ -23,6 +26,28 @@ struct ControlExtension {
 // The widget extensions of the apps in /Applications, by app then name.
 std::vector<ControlExtension> installedControlExtensions(const VmacPaths& paths);
 
+// An extension process that was started and waits for its one request.
+// Dropped unasked, it is killed and collected.
+class LaunchedExtension {
+public:
+    LaunchedExtension(LaunchedExtension&& other) noexcept;
+    LaunchedExtension& operator=(LaunchedExtension&&) = delete;
+    LaunchedExtension(const LaunchedExtension&) = delete;
+    LaunchedExtension& operator=(const LaunchedExtension&) = delete;
+    ~LaunchedExtension();
+
+private:
+    friend class ControlExtensionHost;
+    LaunchedExtension(ControlExtension extension, pid_t pid, FileDescriptor requests, FileDescriptor replies,
+                      std::filesystem::path logFile);
+
+    ControlExtension extension_;
+    pid_t pid_;
+    FileDescriptor requests_;
+    FileDescriptor replies_;
+    std::filesystem::path logFile_;
+};
+
 // Control Center's side: starts the extension's process for each request,
 // as the system does, and ends it once it has answered. Every wait is
 // bounded; an extension that does not answer in time is killed.
@@ -33,6 +58,12 @@ public:
 
     // The reply, or why there is none (the process failed or said nothing).
     [[nodiscard]] Expected<ControlReply, std::string> request(const ControlExtension& extension,
+                                                              const ControlRequest& request) const;
+
+    // Starts a process ahead of its request, as the system prelaunches an
+    // extension it is about to need; request() then asks it and ends it.
+    [[nodiscard]] Expected<LaunchedExtension, std::string> launch(const ControlExtension& extension) const;
+    [[nodiscard]] Expected<ControlReply, std::string> request(LaunchedExtension launched,
                                                               const ControlRequest& request) const;
 
 private:

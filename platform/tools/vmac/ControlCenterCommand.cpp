@@ -79,6 +79,8 @@ int act(const VmacPaths& paths, const std::string& name, std::optional<bool> val
     }
     const auto& [extension, kind] = *target;
     const ControlExtensionHost host(paths);
+    // The process that reads the control again afterwards starts meanwhile.
+    auto refresh = host.launch(extension);
     const auto done = host.request(extension, ControlRequest{ControlRequest::Kind::perform, kind, value});
     if (!done) {
         std::fprintf(stderr, "vmac controlcenter: %s\n", done.error().c_str());
@@ -90,7 +92,19 @@ int act(const VmacPaths& paths, const std::string& name, std::optional<bool> val
         return 1;
     }
     // The system refreshes the control it acted on.
-    const auto after = shownTemplate(host, extension, kind, ControlRequest::Kind::value);
+    Expected<ControlTemplate, std::string> after = unexpected(std::string());
+    if (refresh) {
+        const auto reply = host.request(std::move(refresh).value(), {ControlRequest::Kind::value, kind, std::nullopt});
+        if (!reply) {
+            after = unexpected(reply.error());
+        } else if (reply->failure || !reply->shown) {
+            after = unexpected(reply->failure.value_or("no value"));
+        } else {
+            after = *reply->shown;
+        }
+    } else {
+        after = shownTemplate(host, extension, kind, ControlRequest::Kind::value);
+    }
     std::printf("%s\n", controlLine(after ? after->title : kind, after).c_str());
     return 0;
 }
