@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -64,6 +65,19 @@ void endExtension(pid_t pid) {
         ::kill(pid, SIGKILL);
     }
     (void)waitForChild(pid);
+}
+
+// Extensions run in an environment of the system's making, not the one of
+// whoever asked Control Center for a value: nothing preloaded into them.
+std::vector<std::string> extensionEnvironment(const VmacPaths& paths) {
+    std::vector<std::string> environment{vmacMemberEntry(paths), "VMAC_ROOT=" + paths.root().string(),
+                                         "PATH=/usr/bin:/bin"};
+    for (const char* name : {"HOME", "USER", "LANG", "TZ", "ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) {
+            environment.push_back(std::string(name) + "=" + value);
+        }
+    }
+    return environment;
 }
 
 }  // namespace
@@ -128,7 +142,7 @@ Expected<LaunchedExtension, std::string> ControlExtensionHost::launch(const Cont
     SpawnRequest spawn;
     spawn.program = extension.executable;
     spawn.arguments = {extension.executable.string()};
-    spawn.environment = environmentWith({vmacMemberEntry(paths_), "VMAC_ROOT=" + paths_.root().string()});
+    spawn.environment = extensionEnvironment(paths_);
     spawn.descriptors = {requestRead.get(), replyWrite.get(), log.valid() ? log.get() : STDERR_FILENO};
     spawn.newSession = true;
     const auto pid = spawnChild(spawn);
