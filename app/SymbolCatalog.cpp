@@ -46,10 +46,9 @@ void drawBulb(QPainter& painter, bool filled, const QColor& primary, const QColo
     drawBase(painter, filled ? secondary : primary);
 }
 
-void drawSun(QPainter& painter, bool large, const QColor& color) {
+void drawSun(QPainter& painter, bool large, bool filled, const QColor& color) {
     const QPointF centre(12, 12);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::NoBrush);
+    painter.setBrush(filled ? QBrush(color) : QBrush(Qt::NoBrush));
     painter.setPen(QPen(color, kStroke, Qt::SolidLine, Qt::RoundCap));
     const double radius = large ? 4.6 : 3.6;
     painter.drawEllipse(centre, radius, radius);
@@ -82,8 +81,9 @@ void drawPaperPlane(QPainter& painter, const QColor& primary) {
 }  // namespace
 
 bool SymbolCatalog::contains(std::string_view name) {
-    constexpr std::array<std::string_view, 6> kNames = {"lightbulb", "lightbulb.fill", "lightbulb.slash",
-                                                        "sun.min",   "sun.max",        "paperplane.fill"};
+    constexpr std::array<std::string_view, 8> kNames = {"lightbulb",    "lightbulb.fill", "lightbulb.slash",
+                                                        "sun.min",      "sun.min.fill",   "sun.max",
+                                                        "sun.max.fill", "paperplane.fill"};
     return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
 }
 
@@ -115,7 +115,7 @@ QImage SymbolCatalog::render(std::string_view name, double pointSize, double sca
     } else if (name == "paperplane.fill") {
         drawPaperPlane(painter, primary);
     } else {
-        drawSun(painter, name == "sun.max", primary);
+        drawSun(painter, name.starts_with("sun.max"), name.ends_with(".fill"), primary);
     }
     return image;
 }

@@ -8,7 +8,8 @@ namespace lidora::app {
 
 // The system symbols the app uses, drawn from vector outlines of our own
 // so they stay crisp at any size: "lightbulb", "lightbulb.fill",
-// "lightbulb.slash", "sun.min", "sun.max", "paperplane.fill".
+// "lightbulb.slash", "sun.min", "sun.min.fill", "sun.max", "sun.max.fill",
+// "paperplane.fill".
 class SymbolCatalog {
 public:
     [[nodiscard]] static bool contains(std::string_view name);

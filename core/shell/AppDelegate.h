@@ -8,6 +8,7 @@
 #include "core/effects/LogoEffects.h"
 #include "core/light/HelperRegistering.h"
 #include "core/light/LightController.h"
+#include "core/light/LightNotifications.h"
 #include "core/light/LightService.h"
 #include "core/ports/ApplicationShell.h"
 #include "core/ports/ControlCenter.h"
@@ -28,9 +29,6 @@
 #include "core/shell/Updater.h"
 
 namespace lidora {
-
-inline constexpr std::string_view kChangedNotification = "com.zelquin.lidora.changed";
-inline constexpr std::string_view kBrightnessChangedNotification = "com.zelquin.lidora.brightness-changed";
 
 inline constexpr std::string_view kShowMenuBarIconKey = "showMenuBarIcon";
 inline constexpr std::string_view kColorMenuBarIconKey = "colorMenuBarIcon";

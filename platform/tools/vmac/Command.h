@@ -34,6 +34,7 @@ int runWatch(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runNotify(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runWake(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runControls(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runControlCenter(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runCamera(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runMic(const VmacPaths& paths, const std::vector<std::string>& arguments);

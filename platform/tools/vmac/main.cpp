@@ -55,6 +55,7 @@ constexpr Command kCommands[] = {
     {"unlock", "unlock the user's screen", runUnlock},
     {"power", "print or set the power source (vmac power ac|battery)", runPower},
     {"controls", "list control kinds and the reloads requested for each", runControls},
+    {"controlcenter", "show, switch and tap Control Center's controls, follow their reloads", runControlCenter},
     {"key", "press a hot key (vmac key shift+cmd+7)", runKey},
     {"camera", "list, plug in and unplug cameras; start and stop using one", runCamera},
     {"mic", "start and stop an app's microphone input (vmac mic start BUNDLE_ID)", runMic},
