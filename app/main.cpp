@@ -43,6 +43,7 @@
 #include "platform/system/VirtualSystemControl.h"
 #include "platform/system/VirtualSystemSettings.h"
 #include "platform/vmac/FileDescriptor.h"
+#include "platform/windowserver/VirtualWindowServer.h"
 #include "platform/xpc/MachService.h"
 #include "platform/xpc/XpcClientConnection.h"
 
@@ -153,7 +154,14 @@ int main(int argc, char** argv) {
             return MessageParts{loop, owner->effects(), owner->controller(), defaults};
         },
         shell);
-    NoClassicLogo classicLogo;
+    // The classic logo's panels, on the virtual Mac's window server.
+    const auto windowServerState = std::make_shared<WindowServerReader>(paths);
+    VirtualWindowServer windowServer(windowServerState);
+    VirtualScreens screens(windowServerState, bus);
+    VirtualEventMonitors events(windowServerState, bus);
+    PanelRegistry panelRegistry(paths, "Lidora");
+    RegisteredPanelMaker panelMaker(panelRegistry, windowServerState);
+    AppleLogoOverlay overlay({loop, windowServer, screens, panelMaker, sink});
 
     // The logo effects write their frames through a backend of their own.
     CoreBrightnessBackend effectsBackend(loadCoreBrightnessFrameworks(paths),
@@ -210,7 +218,8 @@ int main(int argc, char** argv) {
                                   .settingsWindow = settingsWindow,
                                   .messageWindow = messageWindow,
                                   .makeEffects = makeEffects,
-                                  .classicLogo = classicLogo,
+                                  .overlay = overlay,
+                                  .events = events,
                                   .makeUpdaterController = std::move(updaterFactory)});
     owner = &delegate;
     delegate.controller();
