@@ -12,6 +12,7 @@
 #include "app/MessageWindow.h"
 #include "app/ModuleSliderAccessibility.h"
 #include "app/QtApplicationShell.h"
+#include "app/QtLogoPanel.h"
 #include "app/QtRunLoop.h"
 #include "core/brightness/CoreBrightnessBackend.h"
 #include "core/effects/DeviceUsageMonitor.h"
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
     VirtualScreens screens(windowServerState, bus);
     VirtualEventMonitors events(windowServerState, bus);
     PanelRegistry panelRegistry(paths, "Lidora");
-    RegisteredPanelMaker panelMaker(panelRegistry, windowServerState);
+    app::QtLogoPanelMaker panelMaker(panelRegistry, windowServerState);
     AppleLogoOverlay overlay({loop, windowServer, screens, panelMaker, sink});
 
     // The logo effects write their frames through a backend of their own.

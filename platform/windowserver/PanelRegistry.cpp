@@ -42,6 +42,10 @@ std::filesystem::path panelsFolder(const VmacPaths& paths) {
     return paths.root() / "var" / "run" / "windowserver" / "windows";
 }
 
+std::filesystem::path backingStore(const VmacPaths& paths, pid_t pid, std::uint64_t id) {
+    return panelsFolder(paths) / (std::to_string(pid) + "-" + std::to_string(id) + ".png");
+}
+
 std::string describeContent(const std::optional<LogoContent>& content) {
     if (!content) {
         return "";
@@ -70,6 +74,9 @@ PanelRegistry::PanelRegistry(VmacPaths paths, std::string owner) : paths_(std::m
 
 PanelRegistry::~PanelRegistry() {
     std::error_code error;
+    for (const auto& panel : panels_) {
+        std::filesystem::remove(backingStore(paths_, ::getpid(), panel.id), error);
+    }
     std::filesystem::remove(panelsFolder(paths_) / (std::to_string(::getpid()) + ".json"), error);
 }
 
@@ -91,6 +98,8 @@ void PanelRegistry::change(std::uint64_t id, const PanelRecord& record) {
 }
 
 void PanelRegistry::remove(std::uint64_t id) {
+    std::error_code error;
+    std::filesystem::remove(backingStore(paths_, ::getpid(), id), error);
     std::erase_if(panels_, [id](const PanelRecord& panel) { return panel.id == id; });
     write();
 }

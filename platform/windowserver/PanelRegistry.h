@@ -34,6 +34,8 @@ struct AppPanels {
 };
 
 std::filesystem::path panelsFolder(const VmacPaths& paths);
+// A panel's pixels at 2x, as the app drew them (its backing store), PNG.
+std::filesystem::path backingStore(const VmacPaths& paths, pid_t pid, std::uint64_t id);
 
 std::string describeContent(const std::optional<LogoContent>& content);
 std::optional<LogoContent> contentFrom(const std::string& text);

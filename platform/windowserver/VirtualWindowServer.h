@@ -96,6 +96,7 @@ public:
     [[nodiscard]] Rect frame() const override { return record_.frame; }
     void setFrameOrigin(Point origin) override;
     [[nodiscard]] bool isOnActiveSpace() const override;
+    [[nodiscard]] std::uint64_t id() const { return record_.id; }
 
 private:
     PanelRegistry& registry_;

@@ -47,6 +47,7 @@ int runSpace(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runWindows(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPointer(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runMenubar(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runScreen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

@@ -51,6 +51,7 @@ constexpr Command kCommands[] = {
     {"windows", "print the window list, as the window server has it", runWindows},
     {"pointer", "print or move the pointer (mouse-moved events)", runPointer},
     {"menubar", "show the menu bar, or set when it hides (vmac menubar autohide …)", runMenubar},
+    {"screen", "save a picture of the top of a display (vmac screen --png FILE)", runScreen},
     {"logo", "show how the lid logo is lit (--nits: only its luminance)", runLogo},
     {"watch", "show the lid logo live", runWatch},
     {"notify", "post a Darwin notification (vmac notify post NAME)", runNotify},
