@@ -8,7 +8,7 @@ namespace lidora::vmac {
 
 namespace {
 
-std::optional<FileIdentity> identityOf(const std::filesystem::path& path) {
+std::optional<FileIdentity> identityOf(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return std::nullopt;
@@ -24,15 +24,20 @@ PreferenceDictionary boundsDictionary(const Rect& r) {
 
 }  // namespace
 
+WindowServerReader::WindowServerReader(VmacPaths paths)
+    : paths_(std::move(paths)),
+      displaysFile_(displaysRecordFile(paths_).string()),
+      stateFile_(windowServerStateRecord(paths_).file().string()) {}
+
+// Two stats when nothing changed: cheap enough to ask on every call.
 const WindowServerReader::Snapshot& WindowServerReader::current() {
-    const auto displays = identityOf(displaysRecordFile(paths_));
-    const auto stateRecord = windowServerStateRecord(paths_);
-    const auto state = identityOf(stateRecord.file());
+    const auto displays = identityOf(displaysFile_);
+    const auto state = identityOf(stateFile_);
     if (read_ && displays == displaysSeen_ && state == stateSeen_) {
         return snapshot_;
     }
     snapshot_.displays = displaysRecord(paths_).read().value_or(DisplayRecords{});
-    snapshot_.state = stateRecord.read().value_or(WindowServerState{});
+    snapshot_.state = windowServerStateRecord(paths_).read().value_or(WindowServerState{});
     settleSpaces(snapshot_.state, snapshot_.displays);
     displaysSeen_ = displays;
     stateSeen_ = state;

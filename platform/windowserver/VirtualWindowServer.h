@@ -17,7 +17,7 @@ namespace lidora::vmac {
 // when either file changed.
 class WindowServerReader {
 public:
-    explicit WindowServerReader(VmacPaths paths) : paths_(std::move(paths)) {}
+    explicit WindowServerReader(VmacPaths paths);
 
     struct Snapshot {
         DisplayRecords displays;
@@ -28,6 +28,8 @@ public:
 
 private:
     VmacPaths paths_;
+    std::string displaysFile_;
+    std::string stateFile_;
     std::optional<FileIdentity> displaysSeen_;
     std::optional<FileIdentity> stateSeen_;
     bool read_ = false;

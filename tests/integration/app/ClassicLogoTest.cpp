@@ -25,7 +25,10 @@ protected:
         ASSERT_TRUE(std::regex_search(opened.out, match, std::regex("([0-9]+)"))) << opened.out;
         pid = std::stoi(match[1]);
         ASSERT_TRUE(VirtualMac::waitFor(
-            [&] { return mac.vmac({"approve", "com.zelquin.lidora.helper"}).status == 0; }, 10000ms));
+            [&] {
+                return mac.vmac({"approve", "com.zelquin.lidora.helper"}).status == 0;
+            },
+            10000ms));
         ASSERT_TRUE(logShows("Phase needsApproval -> ready(on)"));
     }
 
@@ -37,8 +40,11 @@ protected:
     }
 
     bool logShows(const std::string& text) const {
-        return VirtualMac::waitFor([&] { return mac.vmac({"log", "show"}).out.find(text) != std::string::npos; },
-                                   15000ms);
+        return VirtualMac::waitFor(
+            [&] {
+                return mac.vmac({"log", "show"}).out.find(text) != std::string::npos;
+            },
+            15000ms);
     }
 
     // "X Y W H" of each of Lidora's windows on screen.
