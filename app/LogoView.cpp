@@ -137,7 +137,7 @@ QImage renderLogo(const LogoContent& content, QSizeF bounds, double scale) {
 }
 
 LogoView::LogoView(Style style, Placement placement, QWidget* parent)
-    : QWidget(parent), style_(std::move(style)), placement_(placement) {
+    : QWidget(parent), style_(style), placement_(placement) {
     setAttribute(Qt::WA_TranslucentBackground);
 }
 

@@ -44,7 +44,7 @@ public:
 
     // None: the classic logo is off and no panels exist.
     [[nodiscard]] const std::optional<Style>& style() const { return style_; }
-    void setStyle(std::optional<Style> style) { style_ = std::move(style); }
+    void setStyle(std::optional<Style> style) { style_ = style; }
 
     // Rebuilds every panel.
     void update();
