@@ -13,16 +13,16 @@ constexpr double kBackingScale = 2;
 }  // namespace
 
 QtLogoPanel::QtLogoPanel(vmac::PanelRegistry& registry, std::shared_ptr<vmac::WindowServerReader> reader,
-                         const PanelSpec& spec, bool desktopSession)
-    : registered_(registry, reader, spec), reader_(std::move(reader)) {
-    if (!spec.content) {
+                         const PanelSettings& settings, bool desktopSession)
+    : registered_(registry, reader, settings), reader_(std::move(reader)) {
+    if (!settings.content) {
         return;
     }
-    const QSizeF size(spec.contentRect.size.width, spec.contentRect.size.height);
+    const QSizeF size(settings.contentRect.size.width, settings.contentRect.size.height);
     const auto store = vmac::backingStore(registry.paths(), ::getpid(), registered_.id());
-    (void)renderLogo(*spec.content, size, kBackingScale).save(QString::fromStdString(store.string()), "PNG");
+    (void)renderLogo(*settings.content, size, kBackingScale).save(QString::fromStdString(store.string()), "PNG");
     if (desktopSession) {
-        window_ = std::make_unique<LogoView>(spec.content->style, spec.content->placement);
+        window_ = std::make_unique<LogoView>(settings.content->style, settings.content->placement);
         window_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                 Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
         window_->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -75,8 +75,8 @@ QtLogoPanelMaker::QtLogoPanelMaker(vmac::PanelRegistry& registry, std::shared_pt
       reader_(std::move(reader)),
       desktopSession_(QGuiApplication::platformName() != QStringLiteral("offscreen")) {}
 
-std::unique_ptr<Panel> QtLogoPanelMaker::makePanel(const PanelSpec& spec) {
-    return std::make_unique<QtLogoPanel>(registry_, reader_, spec, desktopSession_);
+std::unique_ptr<Panel> QtLogoPanelMaker::makePanel(const PanelSettings& settings) {
+    return std::make_unique<QtLogoPanel>(registry_, reader_, settings, desktopSession_);
 }
 
 }  // namespace lidora::app

@@ -12,8 +12,8 @@ namespace lidora::app {
 // session also a real frameless, click-through, always-on-top window.
 class QtLogoPanel final : public Panel {
 public:
-    QtLogoPanel(vmac::PanelRegistry& registry, std::shared_ptr<vmac::WindowServerReader> reader, const PanelSpec& spec,
-                bool desktopSession);
+    QtLogoPanel(vmac::PanelRegistry& registry, std::shared_ptr<vmac::WindowServerReader> reader,
+                const PanelSettings& settings, bool desktopSession);
     ~QtLogoPanel() override;
     QtLogoPanel(const QtLogoPanel&) = delete;
     QtLogoPanel& operator=(const QtLogoPanel&) = delete;
@@ -38,7 +38,7 @@ private:
 class QtLogoPanelMaker final : public PanelMaker {
 public:
     QtLogoPanelMaker(vmac::PanelRegistry& registry, std::shared_ptr<vmac::WindowServerReader> reader);
-    [[nodiscard]] std::unique_ptr<Panel> makePanel(const PanelSpec& spec) override;
+    [[nodiscard]] std::unique_ptr<Panel> makePanel(const PanelSettings& settings) override;
 
 private:
     vmac::PanelRegistry& registry_;

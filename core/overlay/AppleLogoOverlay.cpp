@@ -44,18 +44,18 @@ double AppleLogoOverlay::menuBarHeight(const ScreenInfo& screen) {
 
 std::unique_ptr<Panel> AppleLogoOverlay::makePanel(const ScreenInfo& screen, PanelKind kind) {
     const double height = menuBarHeight(screen);
-    PanelSpec spec;
-    spec.contentRect = Rect{{screen.frame.minX(), screen.frame.maxY() - height}, {kLogoPanelWidth, height}};
-    spec.level = mainMenuLevel_ + kAboveMenuBar;
-    spec.collectionBehavior = kind == PanelKind::desktop
-                                  ? CollectionBehavior::ignoresCycle
-                                  : CollectionBehavior::canJoinAllSpaces | CollectionBehavior::stationary |
-                                        CollectionBehavior::ignoresCycle | CollectionBehavior::fullScreenAuxiliary;
-    spec.ignoresMouseEvents = true;
+    PanelSettings settings;
+    settings.contentRect = Rect{{screen.frame.minX(), screen.frame.maxY() - height}, {kLogoPanelWidth, height}};
+    settings.level = mainMenuLevel_ + kAboveMenuBar;
+    settings.collectionBehavior = kind == PanelKind::desktop
+                                      ? CollectionBehavior::ignoresCycle
+                                      : CollectionBehavior::canJoinAllSpaces | CollectionBehavior::stationary |
+                                            CollectionBehavior::ignoresCycle | CollectionBehavior::fullScreenAuxiliary;
+    settings.ignoresMouseEvents = true;
     if (style_) {
-        spec.content = LogoContent{*style_, Placement{}};
+        settings.content = LogoContent{*style_, Placement{}};
     }
-    return parts_.panelMaker.makePanel(spec);
+    return parts_.panelMaker.makePanel(settings);
 }
 
 void AppleLogoOverlay::update() {

@@ -19,7 +19,7 @@ inline constexpr std::uint64_t fullScreenAuxiliary = 1U << 8U;
 
 // What an NSPanel is made with: a borderless, non-activating, clear,
 // shadowless panel.
-struct PanelSpec {
+struct PanelSettings {
     Rect contentRect;  // global, bottom-left origin
     std::int32_t level = 0;
     std::uint64_t collectionBehavior = 0;
@@ -48,7 +48,7 @@ public:
 class PanelMaker {
 public:
     virtual ~PanelMaker() = default;
-    [[nodiscard]] virtual std::unique_ptr<Panel> makePanel(const PanelSpec& spec) = 0;
+    [[nodiscard]] virtual std::unique_ptr<Panel> makePanel(const PanelSettings& settings) = 0;
 };
 
 }  // namespace lidora

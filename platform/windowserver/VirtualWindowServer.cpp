@@ -124,12 +124,12 @@ Point VirtualEventMonitors::mouseLocation() const {
 }
 
 RegisteredPanel::RegisteredPanel(PanelRegistry& registry, std::shared_ptr<WindowServerReader> reader,
-                                 const PanelSpec& spec)
+                                 const PanelSettings& settings)
     : registry_(registry), reader_(std::move(reader)) {
-    record_.level = spec.level;
-    record_.frame = spec.contentRect;
-    record_.collectionBehavior = spec.collectionBehavior;
-    record_.content = describeContent(spec.content);
+    record_.level = settings.level;
+    record_.frame = settings.contentRect;
+    record_.collectionBehavior = settings.collectionBehavior;
+    record_.content = describeContent(settings.content);
     record_.id = registry_.add(record_);
 }
 

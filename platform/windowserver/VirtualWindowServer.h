@@ -85,7 +85,7 @@ private:
 // front end's (see makeView).
 class RegisteredPanel : public Panel {
 public:
-    RegisteredPanel(PanelRegistry& registry, std::shared_ptr<WindowServerReader> reader, const PanelSpec& spec);
+    RegisteredPanel(PanelRegistry& registry, std::shared_ptr<WindowServerReader> reader, const PanelSettings& settings);
     ~RegisteredPanel() override;
     RegisteredPanel(const RegisteredPanel&) = delete;
     RegisteredPanel& operator=(const RegisteredPanel&) = delete;
@@ -111,8 +111,8 @@ class RegisteredPanelMaker final : public PanelMaker {
 public:
     RegisteredPanelMaker(PanelRegistry& registry, std::shared_ptr<WindowServerReader> reader)
         : registry_(registry), reader_(std::move(reader)) {}
-    [[nodiscard]] std::unique_ptr<Panel> makePanel(const PanelSpec& spec) override {
-        return std::make_unique<RegisteredPanel>(registry_, reader_, spec);
+    [[nodiscard]] std::unique_ptr<Panel> makePanel(const PanelSettings& settings) override {
+        return std::make_unique<RegisteredPanel>(registry_, reader_, settings);
     }
 
 private:

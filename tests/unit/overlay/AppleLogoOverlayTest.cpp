@@ -150,11 +150,11 @@ TEST_F(OverlayTest, UpdateBuildsPanelsForWhatEachDisplayShows) {
     const auto& desktop = fake(panels[1].desktop);
     EXPECT_TRUE(desktop.visible);
     EXPECT_EQ(desktop.rect, (Rect{{0, 958}, {54.3, 24}}));
-    EXPECT_EQ(desktop.spec.level, kMainMenuLevel + 2);
-    EXPECT_EQ(desktop.spec.collectionBehavior, CollectionBehavior::ignoresCycle);
-    EXPECT_EQ(desktop.spec.content, (LogoContent{Style::rainbow(), Placement{}}));
+    EXPECT_EQ(desktop.settings.level, kMainMenuLevel + 2);
+    EXPECT_EQ(desktop.settings.collectionBehavior, CollectionBehavior::ignoresCycle);
+    EXPECT_EQ(desktop.settings.content, (LogoContent{Style::rainbow(), Placement{}}));
     EXPECT_FALSE(fake(panels[1].reveal).visible);
-    EXPECT_EQ(fake(panels[1].reveal).spec.collectionBehavior, 0b101010001U);
+    EXPECT_EQ(fake(panels[1].reveal).settings.collectionBehavior, 0b101010001U);
 
     EXPECT_FALSE(panels[2].desktop) << "a full-screen display has no desktop panel";
     EXPECT_EQ(fake(panels[2].reveal).rect, (Rect{{1512, 958}, {54.3, 24}}));

@@ -84,8 +84,8 @@ struct FakeScreens final : Screens {
 struct FakePanelMaker;
 
 struct FakePanel final : Panel {
-    FakePanel(FakePanelMaker& maker, PanelSpec spec)
-        : maker(maker), spec(std::move(spec)), rect(this->spec.contentRect) {}
+    FakePanel(FakePanelMaker& maker, PanelSettings settings)
+        : maker(maker), settings(std::move(settings)), rect(this->settings.contentRect) {}
     void orderFrontRegardless() override;
     void orderOut() override { visible = false; }
     bool isVisible() const override { return visible; }
@@ -99,7 +99,7 @@ struct FakePanel final : Panel {
     bool isOnActiveSpace() const override;
 
     FakePanelMaker& maker;
-    PanelSpec spec;
+    PanelSettings settings;
     Rect rect;
     bool visible = false;
     double alpha = 1;
@@ -109,8 +109,8 @@ struct FakePanel final : Panel {
 
 // Panels live on the space active when ordered in; the test switches it.
 struct FakePanelMaker final : PanelMaker {
-    std::unique_ptr<Panel> makePanel(const PanelSpec& spec) override {
-        auto panel = std::make_unique<FakePanel>(*this, spec);
+    std::unique_ptr<Panel> makePanel(const PanelSettings& settings) override {
+        auto panel = std::make_unique<FakePanel>(*this, settings);
         made.push_back(panel.get());
         return panel;
     }
@@ -126,7 +126,7 @@ inline void FakePanel::orderFrontRegardless() {
 }
 
 inline bool FakePanel::isOnActiveSpace() const {
-    return (spec.collectionBehavior & CollectionBehavior::canJoinAllSpaces) != 0 || space == maker.activeSpace;
+    return (settings.collectionBehavior & CollectionBehavior::canJoinAllSpaces) != 0 || space == maker.activeSpace;
 }
 
 inline FakePanel& fake(const std::unique_ptr<Panel>& panel) {
