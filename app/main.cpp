@@ -13,6 +13,7 @@
 #include "app/ModuleSliderAccessibility.h"
 #include "app/QtAccessibility.h"
 #include "app/QtApplicationShell.h"
+#include "app/QtLogoPanel.h"
 #include "app/QtRunLoop.h"
 #include "core/brightness/CoreBrightnessBackend.h"
 #include "core/effects/DeviceUsageMonitor.h"
@@ -45,6 +46,7 @@
 #include "platform/system/VirtualSystemControl.h"
 #include "platform/system/VirtualSystemSettings.h"
 #include "platform/vmac/FileDescriptor.h"
+#include "platform/windowserver/VirtualWindowServer.h"
 #include "platform/xpc/MachService.h"
 #include "platform/xpc/XpcClientConnection.h"
 
@@ -155,7 +157,14 @@ int main(int argc, char** argv) {
             return MessageParts{loop, owner->effects(), owner->controller(), defaults};
         },
         shell);
-    NoClassicLogo classicLogo;
+    // The classic logo's panels, on the virtual Mac's window server.
+    const auto windowServerState = std::make_shared<WindowServerReader>(paths);
+    VirtualWindowServer windowServer(windowServerState);
+    VirtualScreens screens(windowServerState, bus);
+    VirtualEventMonitors events(windowServerState, bus);
+    PanelRegistry panelRegistry(paths, "Lidora");
+    app::QtLogoPanelMaker panelMaker(panelRegistry, windowServerState);
+    AppleLogoOverlay overlay({loop, windowServer, screens, panelMaker, sink});
 
     BusDistributedNotificationCenter distributed(bus);
     const VirtualSessionInfo session(paths);
@@ -212,7 +221,8 @@ int main(int argc, char** argv) {
                                   .settingsWindow = settingsWindow,
                                   .messageWindow = messageWindow,
                                   .makeEffects = makeEffects,
-                                  .classicLogo = classicLogo,
+                                  .overlay = overlay,
+                                  .events = events,
                                   .makeUpdaterController = std::move(updaterFactory)});
     owner = &delegate;
     delegate.controller();

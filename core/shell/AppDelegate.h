@@ -10,6 +10,8 @@
 #include "core/light/LightController.h"
 #include "core/light/LightNotifications.h"
 #include "core/light/LightService.h"
+#include "core/overlay/EasterEgg.h"
+#include "core/overlay/FullScreenRevealWatcher.h"
 #include "core/ports/ApplicationShell.h"
 #include "core/ports/ControlCenter.h"
 #include "core/ports/DarwinNotifications.h"
@@ -25,7 +27,6 @@
 #include "core/shell/ApprovalWatch.h"
 #include "core/shell/HotKey.h"
 #include "core/shell/PanelPresenter.h"
-#include "core/shell/Seams.h"
 #include "core/shell/Updater.h"
 
 namespace lidora {
@@ -34,7 +35,6 @@ inline constexpr std::string_view kShowMenuBarIconKey = "showMenuBarIcon";
 inline constexpr std::string_view kColorMenuBarIconKey = "colorMenuBarIcon";
 inline constexpr std::string_view kClassicLogoEnabledKey = "classicLogoEnabled";
 inline constexpr std::string_view kClassicLogoUnlockedKey = "classicLogoUnlocked";
-inline constexpr std::string_view kClassicLogoShowModeKey = "classicLogoShowMode";
 
 inline constexpr Duration kBrightnessUpkeepInterval = std::chrono::seconds(60);
 inline constexpr Duration kAfterWakeDelay = std::chrono::seconds(2);
@@ -62,7 +62,9 @@ struct AppParts {
     WindowHolder& messageWindow;
     // Builds the effects once, on first use, over the delegate's light.
     LogoEffectsFactory makeEffects;
-    ClassicLogo& classicLogo;
+    // The classic logo's overlay, and the pointer's monitors its watcher uses.
+    AppleLogoOverlay& overlay;
+    EventMonitors& events;
     StandardUpdaterControllerFactory makeUpdaterController;
 };
 
@@ -96,6 +98,7 @@ public:
     LogoEffects& effects();
 
     [[nodiscard]] bool overlayShown() const { return overlayShown_; }
+    [[nodiscard]] FullScreenRevealWatcher& fullScreenWatcher() { return fullScreenWatcher_; }
     [[nodiscard]] const std::shared_ptr<HotKey>& easterEggHotKey() const { return easterEggHotKey_; }
     [[nodiscard]] const std::shared_ptr<HotKey>& messageHotKey() const { return messageHotKey_; }
 
@@ -140,6 +143,7 @@ private:
     Cancellable preferencesPending_;
     Subscription phaseTracking_;
     bool overlayShown_ = false;
+    FullScreenRevealWatcher fullScreenWatcher_;
     bool launched_ = false;
 };
 

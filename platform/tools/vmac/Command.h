@@ -45,6 +45,11 @@ int runLock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runUnlock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPower(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runUi(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runSpace(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runWindows(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runPointer(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runMenubar(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runScreen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 
