@@ -115,9 +115,9 @@ QSizeF SymbolCatalog::size(std::string_view name, double pointSize) {
 }
 
 bool SymbolCatalog::contains(std::string_view name) {
-    constexpr std::array<std::string_view, 9> kNames = {"lightbulb", "lightbulb.fill", "lightbulb.slash",
-                                                        "sun.min", "sun.min.fill", "sun.max", "sun.max.fill",
-                                                        "paperplane.fill", "apple.logo"};
+    constexpr std::array<std::string_view, 9> kNames = {"lightbulb",    "lightbulb.fill",  "lightbulb.slash",
+                                                        "sun.min",      "sun.min.fill",    "sun.max",
+                                                        "sun.max.fill", "paperplane.fill", "apple.logo"};
     return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
 }
 
