@@ -212,7 +212,16 @@ TEST_F(HelperDaemon, RefusesTheAppRunningCodeFromAnUnprotectedFolder) {
     for (const auto& variable :
          {"LD_PRELOAD=" + (folder / "libinjected.so").string(), "LD_AUDIT=" + (folder / "libinjected.so").string(),
           "LD_LIBRARY_PATH=" + folder.string()}) {
-        const auto injected = asAttacker({"/usr/bin/env", variable, app.string(), "set-light", "off"});
+#ifdef __SANITIZE_ADDRESS__
+        // A sanitized app does not start at all under an audit library.
+        if (variable.starts_with("LD_AUDIT=")) {
+            continue;
+        }
+#endif
+        // A sanitized build would refuse to start with a library ahead of its
+        // runtime; what is tested is the daemon's answer.
+        const auto injected = asAttacker(
+            {"/usr/bin/env", "ASAN_OPTIONS=verify_asan_link_order=0", variable, app.string(), "set-light", "off"});
         EXPECT_EQ(injected.status, 1) << variable << ": " << injected.out;
         EXPECT_THAT(injected.out, ::testing::StartsWith("Couldn't reach the Lidora helper: ")) << variable;
     }

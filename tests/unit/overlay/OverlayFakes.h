@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -86,6 +87,9 @@ struct FakePanelMaker;
 struct FakePanel final : Panel {
     FakePanel(FakePanelMaker& maker, PanelSettings settings)
         : maker(maker), settings(std::move(settings)), rect(this->settings.contentRect) {}
+    ~FakePanel() override;
+    FakePanel(const FakePanel&) = delete;
+    FakePanel& operator=(const FakePanel&) = delete;
     void orderFrontRegardless() override;
     void orderOut() override { visible = false; }
     bool isVisible() const override { return visible; }
@@ -115,8 +119,16 @@ struct FakePanelMaker final : PanelMaker {
         return panel;
     }
     int activeSpace = 0;
+    // Every panel made, in order; null once the overlay released it.
     std::vector<FakePanel*> made;
+    // Whether each released panel was still on screen when it went.
+    std::vector<bool> releasedVisible;
 };
+
+inline FakePanel::~FakePanel() {
+    std::replace(maker.made.begin(), maker.made.end(), this, static_cast<FakePanel*>(nullptr));
+    maker.releasedVisible.push_back(visible);
+}
 
 inline void FakePanel::orderFrontRegardless() {
     if (!visible) {
