@@ -110,39 +110,54 @@ std::string programOf(pid_t pid) {
     return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).filename().string();
 }
 
-// Reads the exec instance of a shell that execs `sleep` when told to.
+// Ends a child however the test ends.
+struct Child {
+    pid_t pid;
+    ~Child() {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+};
+
+// Reads the exec instance of a shell that execs `sleep` when told to. The
+// kernel names the new program a moment before it places it in memory, so
+// each read waits until there is one.
 TEST(ExecInstance, ChangesWithEachExecAndIsUnknownWithoutRandomisation) {
     int toShell[2];
     ASSERT_EQ(::pipe(toShell), 0);
-    const pid_t shell = ::fork();
-    if (shell == 0) {
+    const Child shell{::fork()};
+    if (shell.pid == 0) {
         ::dup2(toShell[0], 0);
         ::close(toShell[1]);
         ::execl("/bin/sh", "sh", "-c", "read line; exec sleep 30", nullptr);
         ::_exit(127);
     }
     ::close(toShell[0]);
-    ASSERT_TRUE(eventually([&] { return programOf(shell) == "dash" || programOf(shell) == "bash"; }));
-    const auto beforeExec = execInstanceOf(shell);
+    const auto instanceOnce = [&](const char* program) {
+        std::optional<std::string> instance;
+        eventually([&] {
+            instance = programOf(shell.pid) == program ? execInstanceOf(shell.pid) : std::nullopt;
+            return instance.has_value();
+        });
+        return instance;
+    };
+    const auto beforeExec = instanceOnce("dash");
     ASSERT_TRUE(beforeExec.has_value());
-    EXPECT_EQ(execInstanceOf(shell), beforeExec) << "stable while the image stays";
+    EXPECT_EQ(execInstanceOf(shell.pid), beforeExec) << "stable while the image stays";
     ASSERT_EQ(::write(toShell[1], "go\n", 3), 3);
-    ASSERT_TRUE(eventually([&] { return programOf(shell) == "sleep"; }));
-    EXPECT_NE(execInstanceOf(shell), beforeExec) << "same pid and start time, new image";
-    ::kill(shell, SIGKILL);
-    ::waitpid(shell, nullptr, 0);
     ::close(toShell[1]);
+    const auto afterExec = instanceOnce("sleep");
+    ASSERT_TRUE(afterExec.has_value());
+    EXPECT_NE(afterExec, beforeExec) << "same pid and start time, new image";
 
-    const pid_t fixed = ::fork();
-    if (fixed == 0) {
+    const Child fixed{::fork()};
+    if (fixed.pid == 0) {
         ::personality(ADDR_NO_RANDOMIZE);
         ::execl("/bin/sleep", "sleep", "30", nullptr);
         ::_exit(127);
     }
-    ASSERT_TRUE(eventually([&] { return programOf(fixed) == "sleep"; }));
-    EXPECT_EQ(execInstanceOf(fixed), std::nullopt);
-    ::kill(fixed, SIGKILL);
-    ::waitpid(fixed, nullptr, 0);
+    ASSERT_TRUE(eventually([&] { return programOf(fixed.pid) == "sleep"; }));
+    EXPECT_EQ(execInstanceOf(fixed.pid), std::nullopt);
 }
 
 }  // namespace
