@@ -46,10 +46,9 @@ void drawBulb(QPainter& painter, bool filled, const QColor& primary, const QColo
     drawBase(painter, filled ? secondary : primary);
 }
 
-void drawSun(QPainter& painter, bool large, const QColor& color) {
+void drawSun(QPainter& painter, bool large, bool filled, const QColor& color) {
     const QPointF centre(12, 12);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::NoBrush);
+    painter.setBrush(filled ? QBrush(color) : QBrush(Qt::NoBrush));
     painter.setPen(QPen(color, kStroke, Qt::SolidLine, Qt::RoundCap));
     const double radius = large ? 4.6 : 3.6;
     painter.drawEllipse(centre, radius, radius);
@@ -79,11 +78,46 @@ void drawPaperPlane(QPainter& painter, const QColor& primary) {
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
+// The apple is 16 units wide and 18.5 tall: a body with two lobes below
+// y = 4.5 and a leaf above it, tilted to the right.
+constexpr double kAppleHeight = 18.5;
+
+void drawApple(QPainter& painter, const QColor& color) {
+    QPainterPath body;
+    body.moveTo(8, 6.0);
+    body.cubicTo(9.2, 4.6, 11.8, 4.3, 13.4, 5.3);
+    body.cubicTo(15.3, 6.5, 15.9, 9.0, 15.5, 11.5);
+    body.cubicTo(15.0, 14.6, 13.2, 17.6, 11.2, 17.9);
+    body.cubicTo(10.0, 18.1, 9.0, 17.4, 8.0, 17.4);
+    body.cubicTo(7.0, 17.4, 6.0, 18.1, 4.8, 17.9);
+    body.cubicTo(2.8, 17.6, 1.0, 14.6, 0.5, 11.5);
+    body.cubicTo(0.1, 9.0, 0.7, 6.5, 2.6, 5.3);
+    body.cubicTo(4.2, 4.3, 6.8, 4.6, 8.0, 6.0);
+    body.closeSubpath();
+    QPainterPath leaf;
+    leaf.moveTo(8.1, 4.3);
+    leaf.cubicTo(7.9, 2.2, 9.4, 0.8, 11.6, 0.6);
+    leaf.cubicTo(11.8, 2.8, 10.3, 4.2, 8.1, 4.3);
+    leaf.closeSubpath();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawPath(body);
+    painter.drawPath(leaf);
+}
+
 }  // namespace
 
+QSizeF SymbolCatalog::size(std::string_view name, double pointSize) {
+    if (name == "apple.logo") {
+        return {pointSize, pointSize * kAppleHeight / 16};
+    }
+    return {pointSize, pointSize};
+}
+
 bool SymbolCatalog::contains(std::string_view name) {
-    constexpr std::array<std::string_view, 6> kNames = {"lightbulb", "lightbulb.fill", "lightbulb.slash",
-                                                        "sun.min",   "sun.max",        "paperplane.fill"};
+    constexpr std::array<std::string_view, 9> kNames = {"lightbulb",    "lightbulb.fill",  "lightbulb.slash",
+                                                        "sun.min",      "sun.min.fill",    "sun.max",
+                                                        "sun.max.fill", "paperplane.fill", "apple.logo"};
     return std::find(kNames.begin(), kNames.end(), name) != kNames.end();
 }
 
@@ -92,12 +126,19 @@ QImage SymbolCatalog::render(std::string_view name, double pointSize, double sca
     if (!contains(name) || !(pointSize > 0) || !(scale > 0)) {
         return {};
     }
-    const int pixels = std::max(1, static_cast<int>(std::lround(pointSize * scale)));
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    const auto points = size(name, pointSize);
+    QImage image(std::max(1, static_cast<int>(std::lround(points.width() * scale))),
+                 std::max(1, static_cast<int>(std::lround(points.height() * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     image.setDevicePixelRatio(scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (name == "apple.logo") {
+        painter.scale(pointSize / 16, pointSize / 16);
+        drawApple(painter, primary);
+        return image;
+    }
     painter.scale(pointSize / kGrid, pointSize / kGrid);
     if (name == "lightbulb") {
         drawBulb(painter, false, primary, secondary);
@@ -115,7 +156,7 @@ QImage SymbolCatalog::render(std::string_view name, double pointSize, double sca
     } else if (name == "paperplane.fill") {
         drawPaperPlane(painter, primary);
     } else {
-        drawSun(painter, name == "sun.max", primary);
+        drawSun(painter, name.starts_with("sun.max"), name.ends_with(".fill"), primary);
     }
     return image;
 }

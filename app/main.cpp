@@ -11,7 +11,9 @@
 #include "app/MenuBarExtra.h"
 #include "app/MessageWindow.h"
 #include "app/ModuleSliderAccessibility.h"
+#include "app/QtAccessibility.h"
 #include "app/QtApplicationShell.h"
+#include "app/QtLogoPanel.h"
 #include "app/QtRunLoop.h"
 #include "core/brightness/CoreBrightnessBackend.h"
 #include "core/effects/DeviceUsageMonitor.h"
@@ -21,6 +23,7 @@
 #include "core/shell/AppDelegate.h"
 #include "core/shell/PanelPresenter.h"
 #include "core/shortcuts/ShortcutsRunner.h"
+#include "platform/bus/AccessibilityServer.h"
 #include "platform/bus/ApplicationInstance.h"
 #include "platform/bus/BusControlCenter.h"
 #include "platform/bus/BusDarwinNotificationCenter.h"
@@ -45,6 +48,7 @@
 #include "platform/system/VirtualSystemControl.h"
 #include "platform/system/VirtualSystemSettings.h"
 #include "platform/vmac/FileDescriptor.h"
+#include "platform/windowserver/VirtualWindowServer.h"
 #include "platform/xpc/MachService.h"
 #include "platform/xpc/XpcClientConnection.h"
 
@@ -155,11 +159,15 @@ int main(int argc, char** argv) {
             return MessageParts{loop, owner->effects(), owner->controller(), defaults};
         },
         shell);
-    NoClassicLogo classicLogo;
+    // The classic logo's panels, on the virtual Mac's window server.
+    const auto windowServerState = std::make_shared<WindowServerReader>(paths);
+    VirtualWindowServer windowServer(windowServerState);
+    VirtualScreens screens(windowServerState, bus);
+    VirtualEventMonitors events(windowServerState, bus);
+    PanelRegistry panelRegistry(paths, "Lidora");
+    app::QtLogoPanelMaker panelMaker(panelRegistry, windowServerState);
+    AppleLogoOverlay overlay({loop, windowServer, screens, panelMaker, sink});
 
-    // The logo effects write their frames through a backend of their own.
-    CoreBrightnessBackend effectsBackend(loadCoreBrightnessFrameworks(paths),
-                                         std::make_shared<VirtualDisplayList>(paths), loop);
     BusDistributedNotificationCenter distributed(bus);
     const VirtualSessionInfo session(paths);
     const VirtualPowerSources power(paths);
@@ -173,8 +181,11 @@ int main(int argc, char** argv) {
                                                         Logger(sink, std::string(kLogSubsystem), "onair"),
                                                         std::move(onChange));
         };
+        // The effects share the brightness controller's backend: a nudge
+        // pending in a second one would be read as the display's value and
+        // restored after the first one's, leaving the display moved.
         return std::make_unique<LogoEffectsWatcher>(LogoEffectsParts{.loop = loop,
-                                                                     .backend = effectsBackend,
+                                                                     .backend = brightness.backend(),
                                                                      .brightness = brightness,
                                                                      .standard = *standardDefaults,
                                                                      .group = *groupDefaults,
@@ -212,7 +223,8 @@ int main(int argc, char** argv) {
                                   .settingsWindow = settingsWindow,
                                   .messageWindow = messageWindow,
                                   .makeEffects = makeEffects,
-                                  .classicLogo = classicLogo,
+                                  .overlay = overlay,
+                                  .events = events,
                                   .makeUpdaterController = std::move(updaterFactory)});
     owner = &delegate;
     delegate.controller();
@@ -233,6 +245,13 @@ int main(int argc, char** argv) {
     // most; its observers follow when it comes.
     std::optional<PanelPresenter> presenter;
     std::optional<app::MenuBarExtra> extra;
+    const AccessibilityServer uiScripting(
+        loop, bus,
+        [&] {
+            return app::accessibleApplication(
+                {.shown = [&] { return extra.has_value(); }, .press = [&] { extra->openPanel(); }});
+        },
+        Logger(sink, "com.apple.accessibility", "scripting"));
     auto launch = [&] {
         if (presenter) {
             return;

@@ -14,6 +14,37 @@ std::vector<MorseCode::Step> onAirSteps() {
     return MorseCode::steps(MorseCode::kOnAirText, MorseCode::kOnAirTiming, false);
 }
 
+struct Situation {
+    bool message;
+    bool displayAsleep;
+    bool keepDark;
+    bool lit;
+    bool onAir;
+    bool breathing;
+};
+
+// The first rule that applies decides.
+LogoEffect chooseEffect(const Situation& now) {
+    if (now.message) {
+        return !now.displayAsleep && now.lit ? LogoEffect::message : LogoEffect::none;
+    }
+    if (now.displayAsleep) {
+        return LogoEffect::none;
+    }
+    // The keep-dark mode is switching the light on for On Air: no waiting for
+    // it, and never breathing.
+    if (now.keepDark) {
+        return now.onAir ? LogoEffect::onAir : LogoEffect::none;
+    }
+    if (!now.lit) {
+        return LogoEffect::none;
+    }
+    if (now.onAir) {
+        return LogoEffect::onAir;
+    }
+    return now.breathing ? LogoEffect::breathing : LogoEffect::none;
+}
+
 }  // namespace
 
 std::string_view logoEffectName(LogoEffect effect) {
@@ -104,21 +135,12 @@ void LogoEffectsWatcher::update() {
     const bool breathing = settings.breathe && screenLocked_ && onACPower_;
     const bool lit = parts_.light.isOn();
 
-    LogoEffect next = LogoEffect::none;
-    if (message_) {
-        next = !displayAsleep_ && lit ? LogoEffect::message : LogoEffect::none;
-    } else if (displayAsleep_) {
-        next = LogoEffect::none;
-    } else if (darkMode) {
-        // The mode is switching the light on for On Air: no need to wait.
-        next = onAir ? LogoEffect::onAir : LogoEffect::none;
-    } else if (!lit) {
-        next = LogoEffect::none;
-    } else if (onAir) {
-        next = LogoEffect::onAir;
-    } else if (breathing) {
-        next = LogoEffect::breathing;
-    }
+    const LogoEffect next = chooseEffect({.message = message_ != nullptr,
+                                          .displayAsleep = displayAsleep_,
+                                          .keepDark = darkMode,
+                                          .lit = lit,
+                                          .onAir = onAir,
+                                          .breathing = breathing});
     if (next == effect_) {
         return;
     }

@@ -14,12 +14,18 @@ struct HelperError {
     friend bool operator==(const HelperError&, const HelperError&) = default;
 };
 
-// What the app asks of the root daemon.
-class LightService {
+// Reading and switching the light: all the Control Center extension asks
+// of the root daemon.
+class LightSwitch {
 public:
-    virtual ~LightService() = default;
+    virtual ~LightSwitch() = default;
     virtual Task<Expected<LightState, HelperError>> state() = 0;
     virtual Task<Expected<void, HelperError>> setLight(LightState target) = 0;
+};
+
+// What the app asks of the root daemon.
+class LightService : public LightSwitch {
+public:
     virtual Task<Expected<std::string, HelperError>> version() = 0;
     virtual Task<Expected<void, HelperError>> resetLogoTables() = 0;
 };

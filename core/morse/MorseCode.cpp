@@ -108,6 +108,15 @@ std::optional<std::string_view> code(std::string_view character) {
     return std::nullopt;
 }
 
+std::optional<std::string_view> character(std::string_view code) {
+    for (const auto& [letter, letterCode] : kCodes) {
+        if (letterCode == code) {
+            return letter;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<Step> steps(std::string_view text, const Timing& timing, bool markers) {
     const std::vector<Word> split = words(text);
     if (split.empty()) {

@@ -37,6 +37,8 @@ inline constexpr std::string_view kEndMarker = ".-.-.";
 
 // The code of one upper-case character ("A" → ".-"), or absent when it has none.
 std::optional<std::string_view> code(std::string_view character);
+// The character a code stands for (".-" → "A"), or absent when none does.
+std::optional<std::string_view> character(std::string_view code);
 
 // The light steps of a text: bright steps for its symbols, dark gaps merged,
 // ending with a dark pause. Empty when nothing in the text can be sent (also

@@ -15,11 +15,11 @@ constexpr double kBrightCurveFactor = 3.5;
 constexpr double kBrightFloorFactor = 1.0;
 constexpr double kDarkFactor = 0.27;
 
-// Keeps a step's wait within the clock's range whatever the units.
-constexpr double kLongestStepSeconds = 1e9;
+// Keeps a wait within the clock's range whatever the units.
+constexpr double kLongestWaitSeconds = 1e9;
 
-Duration stepDuration(int units, double unit) {
-    const double seconds = std::min(static_cast<double>(units) * unit, kLongestStepSeconds);
+Duration unitsDuration(std::int64_t units, double unit) {
+    const double seconds = std::min(static_cast<double>(units) * unit, kLongestWaitSeconds);
     return std::chrono::round<Duration>(std::chrono::duration<double>(seconds));
 }
 
@@ -70,6 +70,8 @@ void MorsePlayer::start() {
     index_ = 0;
     repeatsDone_ = 0;
     bright_ = false;
+    passStart_ = loop_.now();
+    unitsIntoPass_ = 0;
 
     std::int64_t units = 0;
     for (const auto& step : steps_) {
@@ -91,9 +93,20 @@ void MorsePlayer::show() {
     if (step.on != bright_ || (index_ == 0 && repeatsDone_ == 0)) {
         write(step.on);
     }
+    // Each step ends at its place in the pass rather than a step's length
+    // after the previous one fired, so the loop's lateness does not add up
+    // over a pass.
+    const TimePoint now = loop_.now();
+    TimePoint due = passStart_ + unitsDuration(unitsIntoPass_ + step.units, timing_.unit);
+    if (due <= now) {
+        // A whole step behind (a stalled loop, a machine that slept): go on
+        // from here instead of flashing the missed steps in a burst.
+        passStart_ = now - unitsDuration(unitsIntoPass_, timing_.unit);
+        due = now + unitsDuration(step.units, timing_.unit);
+    }
     // Scheduled before telling anyone: the callback may stop, restart or
     // destroy the player.
-    timer_ = loop_.scheduleAfter(stepDuration(step.units, timing_.unit), [this] { advance(); });
+    timer_ = loop_.scheduleAt(due, [this] { advance(); });
     if (const auto progress = onProgress) {
         progress(step.on ? step.character : std::nullopt);
     }
@@ -113,6 +126,7 @@ void MorsePlayer::advance() {
     if (!running_) {
         return;
     }
+    unitsIntoPass_ += steps_[index_].units;
     std::size_t next = index_ + 1;
     if (next >= steps_.size()) {
         if (repeatsDone_ < INT_MAX) {
@@ -130,6 +144,8 @@ void MorsePlayer::advance() {
             return;
         }
         next = 0;
+        passStart_ += unitsDuration(unitsIntoPass_, timing_.unit);
+        unitsIntoPass_ = 0;
     }
     index_ = next;
     show();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -80,6 +81,10 @@ private:
     std::optional<BrightnessTables> brightTables_;
     std::optional<BrightnessTables> darkTables_;
     Cancellable timer_;
+    // Where the current pass began on the loop's clock, and the units of
+    // its steps before the current one: steps end at fixed places in it.
+    TimePoint passStart_{};
+    std::int64_t unitsIntoPass_ = 0;
     std::size_t index_ = 0;
     int repeatsDone_ = 0;
     bool running_ = false;

@@ -20,6 +20,9 @@ public:
     [[nodiscard]] virtual Cancellable observeScreensDidWake(std::function<void()> handler) = 0;
     // The reopen event: the user opened the application while it runs.
     [[nodiscard]] virtual Cancellable observeReopen(std::function<void()> handler) = 0;
+    // NSWorkspaceActiveSpaceDidChangeNotification: another space became
+    // active on some display.
+    [[nodiscard]] virtual Cancellable observeActiveSpaceDidChange(std::function<void()> handler) = 0;
 };
 
 }  // namespace lidora

@@ -2,9 +2,9 @@
 
 #include "core/effects/KeepsLogoDark.h"
 #include "core/light/InstallLocation.h"
+#include "core/overlay/EasterEgg.h"
 #include "core/runtime/Sleep.h"
 #include "core/runtime/Spawn.h"
-#include "core/shell/EffectiveShowMode.h"
 
 namespace lidora {
 
@@ -44,7 +44,13 @@ AppDelegate::AppDelegate(AppParts parts)
       group_(suiteOrStandard(parts_.defaults, kAppGroupSuite)),
       hotKeys_(parts_.hotKeyEvents),
       approval_(parts_.loop, parts_.registration, [this] { refreshLight(); }),
-      posts_(parts_.loop) {}
+      posts_(parts_.loop),
+      fullScreenWatcher_(RevealWatcherParts{.loop = parts_.loop,
+                                            .overlay = parts_.overlay,
+                                            .workspace = parts_.workspace,
+                                            .events = parts_.events,
+                                            .defaults = parts_.defaults,
+                                            .logSink = parts_.logSink}) {}
 
 LightController& AppDelegate::controller() {
     if (!controller_) {
@@ -198,7 +204,7 @@ void AppDelegate::showMessageWindow() {
 }
 
 void AppDelegate::showAboutPanel() {
-    const bool classic = parts_.classicLogo.isVisible();
+    const bool classic = parts_.overlay.style().has_value();
     parts_.application.showAboutPanel(AboutPanelOptions{std::string(classic ? kAboutCreditsClassic : kAboutCredits),
                                                         classic ? "AboutIconRainbow" : "AppIcon"});
 }
@@ -227,16 +233,19 @@ void AppDelegate::applyPreferences() {
     effects().update();
     const bool enabled = standard_->boolean(kClassicLogoEnabledKey).value_or(false);
     const bool lightOn = controller().knownLightState() == LightState::on;
-    const auto mode = effectiveShowMode(standard_->string(kClassicLogoShowModeKey), controller().hardware());
-    bool show = false;
-    if (enabled) {
-        show = mode == ClassicLogo::ShowMode::always || lightOn;
-    }
+    const auto mode = EasterEgg::effectiveShowMode(EasterEgg::storedShowMode(*standard_), controller().hardware());
+    const bool show = enabled && (mode == EasterEgg::ShowMode::always || lightOn);
     if (show == overlayShown_) {
         return;
     }
     overlayShown_ = show;
-    parts_.classicLogo.setShown(show);
+    parts_.overlay.setStyle(show ? std::optional<Style>(Style::rainbow()) : std::nullopt);
+    parts_.overlay.update();
+    if (show) {
+        fullScreenWatcher_.start();
+    } else {
+        fullScreenWatcher_.stop();
+    }
 }
 
 // After the change that asked for it has been told to everyone else.

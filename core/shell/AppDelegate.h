@@ -8,7 +8,10 @@
 #include "core/effects/LogoEffects.h"
 #include "core/light/HelperRegistering.h"
 #include "core/light/LightController.h"
+#include "core/light/LightNotifications.h"
 #include "core/light/LightService.h"
+#include "core/overlay/EasterEgg.h"
+#include "core/overlay/FullScreenRevealWatcher.h"
 #include "core/ports/ApplicationShell.h"
 #include "core/ports/ControlCenter.h"
 #include "core/ports/DarwinNotifications.h"
@@ -24,20 +27,15 @@
 #include "core/shell/ApprovalWatch.h"
 #include "core/shell/HotKey.h"
 #include "core/shell/PanelPresenter.h"
-#include "core/shell/Seams.h"
 #include "core/shell/Updater.h"
 #include "core/shortcuts/ShortcutsDelegate.h"
 
 namespace lidora {
 
-inline constexpr std::string_view kChangedNotification = "com.zelquin.lidora.changed";
-inline constexpr std::string_view kBrightnessChangedNotification = "com.zelquin.lidora.brightness-changed";
-
 inline constexpr std::string_view kShowMenuBarIconKey = "showMenuBarIcon";
 inline constexpr std::string_view kColorMenuBarIconKey = "colorMenuBarIcon";
 inline constexpr std::string_view kClassicLogoEnabledKey = "classicLogoEnabled";
 inline constexpr std::string_view kClassicLogoUnlockedKey = "classicLogoUnlocked";
-inline constexpr std::string_view kClassicLogoShowModeKey = "classicLogoShowMode";
 
 inline constexpr Duration kBrightnessUpkeepInterval = std::chrono::seconds(60);
 inline constexpr Duration kAfterWakeDelay = std::chrono::seconds(2);
@@ -65,7 +63,9 @@ struct AppParts {
     WindowHolder& messageWindow;
     // Builds the effects once, on first use, over the delegate's light.
     LogoEffectsFactory makeEffects;
-    ClassicLogo& classicLogo;
+    // The classic logo's overlay, and the pointer's monitors its watcher uses.
+    AppleLogoOverlay& overlay;
+    EventMonitors& events;
     StandardUpdaterControllerFactory makeUpdaterController;
 };
 
@@ -99,6 +99,7 @@ public:
     LogoEffects& effects();
 
     [[nodiscard]] bool overlayShown() const { return overlayShown_; }
+    [[nodiscard]] FullScreenRevealWatcher& fullScreenWatcher() { return fullScreenWatcher_; }
     [[nodiscard]] const std::shared_ptr<HotKey>& easterEggHotKey() const { return easterEggHotKey_; }
     [[nodiscard]] const std::shared_ptr<HotKey>& messageHotKey() const { return messageHotKey_; }
 
@@ -143,6 +144,7 @@ private:
     Cancellable preferencesPending_;
     Subscription phaseTracking_;
     bool overlayShown_ = false;
+    FullScreenRevealWatcher fullScreenWatcher_;
     bool launched_ = false;
 };
 

@@ -77,11 +77,11 @@ void VmacBus::Connection::connect() {
     for (auto& [id, subscription] : subscriptions_) {
         addMatch(*subscription);
     }
-    for (auto& [id, object] : objects_) {
-        addObject(*object);
-    }
     for (auto& [id, claim] : claims_) {
         requestName(*claim);
+    }
+    for (auto& [id, served] : exports_) {
+        addObject(*served);
     }
     for (const auto& [id, ready] : waiters_) {
         post([this, id = id] { runWaiter(id); });
@@ -117,8 +117,8 @@ void VmacBus::Connection::teardown(bool notify) {
     for (auto& [id, subscription] : subscriptions_) {
         subscription->slot.reset();
     }
-    for (auto& [id, object] : objects_) {
-        object->slot.reset();
+    for (auto& [id, served] : exports_) {
+        served->slot.reset();
     }
     for (auto& [id, claim] : claims_) {
         claim->slot.reset();
@@ -194,7 +194,7 @@ void VmacBus::Connection::cancel(std::uint64_t id) {
     subscriptions_.erase(id);
     claims_.erase(id);
     calls_.erase(id);
-    objects_.erase(id);
+    exports_.erase(id);
 }
 
 Cancellable VmacBus::Connection::whenConnected(std::function<void()> ready) {

@@ -29,9 +29,9 @@ public:
     Cancellable subscribe(std::string rule, std::optional<std::string> arg0, Handler handler);
     Cancellable claimName(std::string name, std::function<void(NameClaim)> done);
     Cancellable call(const char* member, const std::string& argument, std::function<void(sd_bus_message*)> reply);
-    Cancellable callMethod(const BusMethodName& method, const std::string& destination, const Append& append,
-                           std::chrono::microseconds timeout, std::function<void(sd_bus_message*)> reply);
-    Cancellable serve(std::string path, std::string interface, CallHandler handler);
+    Cancellable callMethod(const BusMethod& method, const Append& append, std::chrono::microseconds timeout,
+                           std::function<void(sd_bus_message*)> reply);
+    Cancellable serveObject(std::string path, Handler handler);
     bool reply(sd_bus_message* call, const Append& append);
     bool replyError(sd_bus_message* call, const char* name, const std::string& text);
 
@@ -59,24 +59,22 @@ private:
         SdBusSlotPtr slot;
     };
 
-    // An object whose method calls this process serves.
-    struct Object : Entry {
+    struct Export : Entry {
         std::string path;
-        std::string interface;
-        std::shared_ptr<CallHandler> handler;
+        std::shared_ptr<Handler> handler;
         SdBusSlotPtr slot;
     };
 
     static int onSignal(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int onMatchInstalled(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int onClaimReply(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int onMethodCall(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int onCallReply(sd_bus_message* message, void* userdata, sd_bus_error* error);
 
-    static int onMethodCall(sd_bus_message* message, void* userdata, sd_bus_error* error);
-    void addObject(Object& object);
-    std::uint64_t newCall(std::function<void(sd_bus_message*)> reply);
     void addMatch(Subscription& subscription);
     void requestName(Claim& claim);
+    void addObject(Export& served);
+    Cancellable failedCall(std::unique_ptr<Call> call);
     void answerClaim(Claim& claim, NameClaim answer);
     void finishCall(std::uint64_t id, std::shared_ptr<sd_bus_message> reply);
     void runWaiter(std::uint64_t id);
@@ -102,7 +100,7 @@ private:
     std::map<std::uint64_t, std::unique_ptr<Subscription>> subscriptions_;
     std::map<std::uint64_t, std::unique_ptr<Claim>> claims_;
     std::map<std::uint64_t, std::unique_ptr<Call>> calls_;
-    std::map<std::uint64_t, std::unique_ptr<Object>> objects_;
+    std::map<std::uint64_t, std::unique_ptr<Export>> exports_;
 };
 
 }  // namespace lidora::vmac

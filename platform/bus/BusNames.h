@@ -13,13 +13,6 @@ struct BusSignalName {
     const char* member;
 };
 
-// A method of a peer on the bus: object path, interface, member.
-struct BusMethodName {
-    const char* path;
-    const char* interface;
-    const char* member;
-};
-
 // The match rule for `signal`, narrowed to a first (string) argument equal
 // to `arg0` when given. sd-bus and dbus-daemon quote differently, so a value
 // with a quote or backslash is left out: the receiver compares it itself.

@@ -23,6 +23,15 @@ inline constexpr BusSignalName kWorkspaceScreensDidWake{"/com/zelquin/vmac/works
 // The user opened a running application again; argument: its bundle
 // identifier (s).
 inline constexpr BusSignalName kWorkspaceReopen{"/com/zelquin/vmac/workspace", "com.zelquin.vmac.Workspace", "Reopen"};
+// Another space became active on some display; no arguments.
+inline constexpr BusSignalName kWorkspaceActiveSpaceDidChange{"/com/zelquin/vmac/workspace",
+                                                              "com.zelquin.vmac.Workspace", "ActiveSpaceDidChange"};
+// The displays' arrangement, sizes or menu bars changed; no arguments.
+inline constexpr BusSignalName kScreenParametersChanged{"/com/zelquin/vmac/windowserver",
+                                                        "com.zelquin.vmac.WindowServer", "ScreenParametersChanged"};
+// The pointer moved; arguments: x and y (d, d), global, bottom-left origin.
+inline constexpr BusSignalName kMouseMoved{"/com/zelquin/vmac/windowserver", "com.zelquin.vmac.WindowServer",
+                                           "MouseMoved"};
 // An app asked to reload the controls of a kind; argument: the kind (s).
 inline constexpr BusSignalName kControlsReloaded{"/com/zelquin/vmac/controls", "com.zelquin.vmac.ControlCenter",
                                                  "Reloaded"};

@@ -24,6 +24,11 @@ Cancellable BusWorkspace::observeReopen(std::function<void()> handler) {
                           [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
 }
 
+Cancellable BusWorkspace::observeActiveSpaceDidChange(std::function<void()> handler) {
+    return bus_.subscribe(kWorkspaceActiveSpaceDidChange, std::nullopt,
+                          [handler = std::move(handler)](sd_bus_message* /*message*/) { handler(); });
+}
+
 bool postDidWake(VmacBus& bus) {
     return bus.emit(kWorkspaceDidWake);
 }
@@ -40,6 +45,10 @@ bool postReopen(VmacBus& bus, const std::string& bundleIdentifier) {
     return bus.emit(kWorkspaceReopen, [&bundleIdentifier](sd_bus_message* message) {
         return sd_bus_message_append(message, "s", bundleIdentifier.c_str());
     });
+}
+
+bool postActiveSpaceDidChange(VmacBus& bus) {
+    return bus.emit(kWorkspaceActiveSpaceDidChange);
 }
 
 }  // namespace lidora::vmac

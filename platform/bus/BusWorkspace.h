@@ -19,6 +19,7 @@ public:
     [[nodiscard]] Cancellable observeScreensDidSleep(std::function<void()> handler) override;
     [[nodiscard]] Cancellable observeScreensDidWake(std::function<void()> handler) override;
     [[nodiscard]] Cancellable observeReopen(std::function<void()> handler) override;
+    [[nodiscard]] Cancellable observeActiveSpaceDidChange(std::function<void()> handler) override;
 
 private:
     VmacBus& bus_;
@@ -31,5 +32,6 @@ bool postDidWake(VmacBus& bus);
 bool postScreensDidSleep(VmacBus& bus);
 bool postScreensDidWake(VmacBus& bus);
 bool postReopen(VmacBus& bus, const std::string& bundleIdentifier);
+bool postActiveSpaceDidChange(VmacBus& bus);
 
 }  // namespace lidora::vmac

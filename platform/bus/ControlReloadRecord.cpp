@@ -28,8 +28,9 @@ std::string encodeControlReloads(const ControlReloadCounts& counts) {
 }
 
 ControlReloadRecord::ControlReloadRecord(const VmacPaths& paths, RecordFile<ControlReloadCounts>::Warn warn)
+    // A count lost to a power cut matters to nobody; a reload must be quick.
     : file_(paths.root() / "var" / "db" / "vmac" / "control-reloads.json", decodeControlReloads, encodeControlReloads,
-            0644, std::move(warn)) {}
+            0644, std::move(warn), Durability::unflushed) {}
 
 Expected<void, std::string> ControlReloadRecord::countReload(std::string_view kind) {
     if (kind.empty()) {

@@ -57,23 +57,6 @@ Cancellable VmacBus::queryNameOwnerPid(std::string name, std::function<void(std:
     });
 }
 
-Cancellable VmacBus::serve(std::string path, std::string interface, CallHandler handler) {
-    return connection_->serve(std::move(path), std::move(interface), std::move(handler));
-}
-
-bool VmacBus::reply(sd_bus_message* call, const Append& append) {
-    return connection_->reply(call, append);
-}
-
-bool VmacBus::replyError(sd_bus_message* call, const char* name, const std::string& text) {
-    return connection_->replyError(call, name, text);
-}
-
-Cancellable VmacBus::callMethod(const BusMethodName& method, const std::string& destination, const Append& append,
-                                std::chrono::microseconds timeout, Handler reply) {
-    return connection_->callMethod(method, destination, append, timeout, std::move(reply));
-}
-
 Cancellable VmacBus::queryNameOwnerUid(std::string name, std::function<void(std::optional<uid_t>)> done) {
     auto shared = std::make_shared<std::function<void(std::optional<uid_t>)>>(std::move(done));
     return connection_->call("GetConnectionUnixUser", name, [shared](sd_bus_message* reply) {
@@ -84,6 +67,23 @@ Cancellable VmacBus::queryNameOwnerUid(std::string name, std::function<void(std:
         }
         (*shared)(owner);
     });
+}
+
+Cancellable VmacBus::callMethod(const BusMethod& method, const Append& append, std::chrono::microseconds timeout,
+                                Handler reply) {
+    return connection_->callMethod(method, append, timeout, std::move(reply));
+}
+
+Cancellable VmacBus::serveObject(std::string path, Handler handler) {
+    return connection_->serveObject(std::move(path), std::move(handler));
+}
+
+bool VmacBus::reply(sd_bus_message* call, const Append& append) {
+    return connection_->reply(call, append);
+}
+
+bool VmacBus::replyError(sd_bus_message* call, const char* name, const std::string& text) {
+    return connection_->replyError(call, name, text);
 }
 
 Cancellable VmacBus::settle(std::function<void(bool)> done) {

@@ -19,6 +19,14 @@ namespace lidora::vmac {
 
 enum class NameClaim { Owned, TakenByAnother, Unavailable };
 
+// A method of an object another process serves on the bus.
+struct BusMethod {
+    std::string destination;
+    const char* path;
+    const char* interface;
+    const char* member;
+};
+
 // A client of the virtual Mac's message bus, driven by a run loop. The bus
 // is a daemon that may not run yet or may restart: nothing here blocks or
 // throws for that. Sends fail quietly (logged) while there is no connection,
@@ -29,7 +37,6 @@ class VmacBus {
 public:
     using Append = std::function<int(sd_bus_message*)>;
     using Handler = std::function<void(sd_bus_message*)>;
-    using CallHandler = std::function<void(std::shared_ptr<sd_bus_message> call)>;
 
     VmacBus(RunLoop& loop, const VmacPaths& paths, Logger logger);
     VmacBus(RunLoop& loop, std::string address, Logger logger);
@@ -63,23 +70,24 @@ public:
     // The process that owns `name`; empty when none does or the bus cannot say.
     [[nodiscard]] Cancellable queryNameOwnerPid(std::string name, std::function<void(std::optional<pid_t>)> done);
 
-    // Serves the method calls of `interface` at `path` while the handle
-    // lives, on every connection; `handler` gets each call on the loop and
-    // answers it once with reply() or replyError(), now or later. Other
-    // interfaces at the path are refused by the bus library.
-    [[nodiscard]] Cancellable serve(std::string path, std::string interface, CallHandler handler);
-    // Answers a call served here; false when it can no longer be answered.
+    // The user the process owning `name` (a caller's unique name too) runs as.
+    [[nodiscard]] Cancellable queryNameOwnerUid(std::string name, std::function<void(std::optional<uid_t>)> done);
+
+    // Calls a method of another process. `reply` gets the answer on the
+    // loop, an error reply among them (a time-out after `timeout` too), or
+    // null when there is no connection or the call cannot be sent.
+    [[nodiscard]] Cancellable callMethod(const BusMethod& method, const Append& append,
+                                         std::chrono::microseconds timeout, Handler reply);
+
+    // Serves the object at `path` while the handle lives: `handler` gets
+    // each method call to it on the loop and answers it, at once or later,
+    // with sd_bus_reply_method_return or an error (taking a reference to
+    // keep the call). Served again on each new connection.
+    [[nodiscard]] Cancellable serveObject(std::string path, Handler handler);
+    // Answers a call served here with a return `append` fills, or with the
+    // error `name` and `text`; false when it can no longer be answered.
     bool reply(sd_bus_message* call, const Append& append);
     bool replyError(sd_bus_message* call, const char* name, const std::string& text);
-
-    // Calls a method of another peer. `reply` gets the answer (a method
-    // return or an error) on the loop, or null when there was no
-    // connection or it went away first; `timeout` bounds the wait.
-    [[nodiscard]] Cancellable callMethod(const BusMethodName& method, const std::string& destination,
-                                         const Append& append, std::chrono::microseconds timeout, Handler reply);
-
-    // The user of the process that owns `name` (a unique name too).
-    [[nodiscard]] Cancellable queryNameOwnerUid(std::string name, std::function<void(std::optional<uid_t>)> done);
 
     // `done(true)` once the daemon has handled everything sent before, and
     // so once the connection is set up; `done(false)` soon when there is no

@@ -28,8 +28,26 @@ Expected<void, std::string> LogoEvaluator::start(RunLoop& loop) {
         return unexpected(watch.error());
     }
     watch_ = std::move(watch).value();
+    // The light setting takes effect at once; new tables wait for a nudge.
+    if (auto settings = FileChangeWatch::create(loop, domain_.file(), [this] { settingsChanged(); })) {
+        settingsWatch_ = std::move(settings).value();
+    } else {
+        log_.error("Cannot follow the light setting: %{public}s", settings.error());
+    }
     evaluate("start");
     return {};
+}
+
+void LogoEvaluator::settingsChanged() {
+    const auto values = domain_.load();
+    if (!values) {
+        log_.error("Cannot read %{public}s: %{public}s", domain_.name(), values.error());
+        return;
+    }
+    const auto mode = values->find(kBacklightModeKey);
+    if (backlightOn(mode != values->end() ? std::optional(mode->second) : std::nullopt) != evaluatedLit_) {
+        evaluate("light setting changed");
+    }
 }
 
 void LogoEvaluator::displaysChanged() {
@@ -74,8 +92,9 @@ LogoState LogoEvaluator::evaluate(const std::string& reason) {
     };
 
     evaluatedBrightness_ = builtInBrightness(*records);
+    evaluatedLit_ = backlightOn(value(kBacklightModeKey));
     LogoInputs inputs{
-        backlightOn(value(kBacklightModeKey)),
+        evaluatedLit_,
         BrightnessTables{table(kBrightnessCurveKey, factory.curve), table(kBrightnessFloorKey, factory.floor)},
         evaluatedBrightness_.value_or(0.0), records->ambientLux};
     LogoState state{inputs.backlightOn,

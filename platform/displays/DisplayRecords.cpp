@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -15,6 +16,9 @@ namespace {
 
 constexpr mode_t kRecordMode = 0666;
 constexpr mode_t kFolderMode = 0777;
+constexpr double kMinDisplaySide = 200;
+constexpr double kMaxDisplaySide = 16384;
+constexpr double kMaxCoordinate = 100000;
 
 }  // namespace
 
@@ -34,6 +38,18 @@ Expected<void, std::string> validateDisplayRecords(const DisplayRecords& records
         }
         if (!(display.brightness >= 0.0 && display.brightness <= 1.0)) {
             return unexpected("the brightness of display " + std::to_string(display.id) + " is not within 0..1");
+        }
+        if (const auto& g = display.geometry) {
+            const bool finite = std::isfinite(g->x) && std::isfinite(g->y);
+            if (!finite || std::abs(g->x) > kMaxCoordinate || std::abs(g->y) > kMaxCoordinate ||
+                !(g->width >= kMinDisplaySide && g->width <= kMaxDisplaySide) ||
+                !(g->height >= kMinDisplaySide && g->height <= kMaxDisplaySide)) {
+                return unexpected("display " + std::to_string(display.id) + " has an impossible size or place");
+            }
+            if (!(g->menuBarHeight >= 20 && g->menuBarHeight <= 60) || !(g->notch >= 0 && g->notch <= 60)) {
+                return unexpected("display " + std::to_string(display.id) +
+                                  " needs a menu bar of 20 to 60 points and a notch of at most 60");
+            }
         }
     }
     if (!(records.ambientLux >= 0.0 && records.ambientLux <= kMaxAmbientLux)) {
@@ -62,8 +78,24 @@ Expected<DisplayRecords, std::string> decodeDisplayRecords(std::string_view text
         if (id > UINT32_MAX) {
             return unexpected(std::string("a display id is beyond 32 bits"));
         }
-        records.displays.push_back(
-            {static_cast<DisplayID>(id), entry["builtIn"].get<bool>(), entry["brightness"].get<double>()});
+        VirtualDisplay display{static_cast<DisplayID>(id), entry["builtIn"].get<bool>(),
+                               entry["brightness"].get<double>()};
+        if (entry.contains("geometry")) {
+            const auto& g = entry["geometry"];
+            const char* fields[] = {"x", "y", "width", "height", "menuBarHeight", "notch"};
+            for (const char* field : fields) {
+                if (!g.is_object() || !g.contains(field) || !g[field].is_number()) {
+                    return unexpected(std::string("a display's geometry lacks its ") + field);
+                }
+            }
+            display.geometry = DisplayGeometry{g["x"].get<double>(),
+                                               g["y"].get<double>(),
+                                               g["width"].get<double>(),
+                                               g["height"].get<double>(),
+                                               g["menuBarHeight"].get<double>(),
+                                               g["notch"].get<double>()};
+        }
+        records.displays.push_back(display);
     }
     if (auto valid = validateDisplayRecords(records); !valid) {
         return unexpected(valid.error());
@@ -74,7 +106,16 @@ Expected<DisplayRecords, std::string> decodeDisplayRecords(std::string_view text
 std::string encodeDisplayRecords(const DisplayRecords& records) {
     nlohmann::json displays = nlohmann::json::array();
     for (const auto& display : records.displays) {
-        displays.push_back({{"id", display.id}, {"builtIn", display.builtIn}, {"brightness", display.brightness}});
+        nlohmann::json entry = {{"id", display.id}, {"builtIn", display.builtIn}, {"brightness", display.brightness}};
+        if (const auto& g = display.geometry) {
+            entry["geometry"] = {{"x", g->x},
+                                 {"y", g->y},
+                                 {"width", g->width},
+                                 {"height", g->height},
+                                 {"menuBarHeight", g->menuBarHeight},
+                                 {"notch", g->notch}};
+        }
+        displays.push_back(std::move(entry));
     }
     const nlohmann::json json = {{"displays", std::move(displays)}, {"ambientLux", records.ambientLux}};
     return json.dump(2) + "\n";
@@ -108,6 +149,35 @@ Expected<void, std::string> ensureDisplaysFolder(const VmacPaths& paths) {
 RecordFile<DisplayRecords> displaysRecord(const VmacPaths& paths, RecordFile<DisplayRecords>::Warn warn) {
     return RecordFile<DisplayRecords>(displaysRecordFile(paths), decodeDisplayRecords, encodeDisplayRecords,
                                       kRecordMode, std::move(warn));
+}
+
+DisplayGeometry defaultGeometry(bool builtIn) {
+    if (builtIn) {
+        return {0, 0, 1512, 982, 37, 32};
+    }
+    return {0, 0, 1920, 1080, 24, 0};
+}
+
+std::vector<DisplayGeometry> resolvedGeometry(const DisplayRecords& records) {
+    std::vector<DisplayGeometry> resolved;
+    double right = 0;
+    for (const auto& display : records.displays) {
+        auto geometry = display.geometry.value_or(defaultGeometry(display.builtIn));
+        if (!display.geometry) {
+            geometry.x = right;
+        }
+        right = std::max(right, geometry.x + geometry.width);
+        resolved.push_back(geometry);
+    }
+    return resolved;
+}
+
+DisplayGeometry nextToTheOthers(const DisplayRecords& records, bool builtIn) {
+    auto geometry = defaultGeometry(builtIn);
+    for (const auto& other : resolvedGeometry(records)) {
+        geometry.x = std::max(geometry.x, other.x + other.width);
+    }
+    return geometry;
 }
 
 const VirtualDisplay* findDisplay(const DisplayRecords& records, DisplayID id) {

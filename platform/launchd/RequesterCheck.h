@@ -24,9 +24,9 @@ struct ServiceRequester {
 // unprivileged requester.
 using RequesterVerifier = std::function<Expected<CodeSignature, std::string>(int socket, const ucred& peer)>;
 
-// The peer process's executable as the signature store knows it, refusing a
-// process whose environment makes the loader run other code (LD_PRELOAD,
-// LD_AUDIT, LD_LIBRARY_PATH).
+// The signature of the program that holds the client end of the connection,
+// checked as the helper checks its clients: no exec since connecting, no
+// preloaded or foreign code, no tracer.
 RequesterVerifier signedProcessVerifier(std::shared_ptr<const SignatureStore> signatures);
 
 }  // namespace lidora::vmac

@@ -90,14 +90,41 @@ bool LogServiceClient::sendLocked(std::string_view datagram, std::chrono::steady
 
 bool LogServiceClient::send(std::string_view datagram) {
     const std::lock_guard guard(mutex_);
-    return sendLocked(datagram, std::chrono::steady_clock::now() + sendWait_, false);
+    const auto deadline = std::chrono::steady_clock::now() + sendWait_;
+    if (sendKept(deadline) && sendLocked(datagram, deadline, false)) {
+        return true;
+    }
+    // Not there yet (a flood is not kept: that is the point of dropping).
+    if (!congested_) {
+        keep(datagram);
+    }
+    return false;
+}
+
+bool LogServiceClient::sendKept(std::chrono::steady_clock::time_point deadline) {
+    while (!kept_.empty()) {
+        if (!sendLocked(kept_.front(), deadline, false)) {
+            return false;
+        }
+        keptBytes_ -= kept_.front().size();
+        kept_.pop_front();
+    }
+    return true;
+}
+
+void LogServiceClient::keep(std::string_view datagram) {
+    if (keptBytes_ + datagram.size() > kMaxKeptBytes) {
+        return;  // the oldest are the ones worth keeping: how it all started
+    }
+    kept_.emplace_back(datagram);
+    keptBytes_ += datagram.size();
 }
 
 bool LogServiceClient::sync(std::chrono::milliseconds limit) {
     const std::lock_guard guard(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     const auto token = ++nextToken_;
-    if (!sendLocked(encodeLogSync(token), deadline, true)) {
+    if (!sendKept(deadline) || !sendLocked(encodeLogSync(token), deadline, true)) {
         return false;
     }
     std::array<char, 256> reply{};

@@ -28,8 +28,14 @@ public:
     using Warn = std::function<void(const std::string&)>;
     using Change = std::function<bool(Records&)>;
 
-    RecordFile(std::filesystem::path file, Decode decode, Encode encode, mode_t mode, Warn warn = {})
-        : file_(std::move(file)), decode_(decode), encode_(encode), mode_(mode), warn_(std::move(warn)) {}
+    RecordFile(std::filesystem::path file, Decode decode, Encode encode, mode_t mode, Warn warn = {},
+               Durability durability = Durability::flushed)
+        : file_(std::move(file)),
+          decode_(decode),
+          encode_(encode),
+          mode_(mode),
+          warn_(std::move(warn)),
+          durability_(durability) {}
 
     [[nodiscard]] const std::filesystem::path& file() const { return file_; }
 
@@ -74,7 +80,7 @@ public:
         if (!change(records)) {
             return {};
         }
-        return replaceFileAtomically(file_, sibling(".tmp"), encode_(records), mode_);
+        return replaceFileAtomically(file_, sibling(".tmp"), encode_(records), mode_, durability_);
     }
 
 private:
@@ -106,6 +112,7 @@ private:
     Encode encode_;
     mode_t mode_;
     Warn warn_;
+    Durability durability_;
 };
 
 }  // namespace lidora::vmac

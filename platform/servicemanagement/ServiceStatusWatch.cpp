@@ -1,34 +1,32 @@
 #include "platform/servicemanagement/ServiceStatusWatch.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/inotify.h>
-#include <unistd.h>
+#include <pthread.h>
 
-#include <array>
-#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/vmac/FolderWatch.h"
 
 namespace lidora::vmac {
 
 namespace {
 
-constexpr auto kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE;
+// One file followed through a watch on its folder.
+struct Following {
+    std::unique_ptr<FolderWatch> folder;
+    Cancellable following;
+};
 
-// Empties the queue; false when the watched folder itself went away.
-bool drain(int inotify) {
-    alignas(inotify_event) std::array<char, 4096> buffer{};
-    bool kept = true;
-    for (;;) {
-        const auto length = ::read(inotify, buffer.data(), buffer.size());
-        if (length <= 0) {
-            return kept;
-        }
-        for (std::size_t offset = 0; offset < static_cast<std::size_t>(length);) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + offset);
-            kept = kept && (event->mask & IN_IGNORED) == 0;
-            offset += sizeof(inotify_event) + event->len;
-        }
+// False when the folder cannot be watched.
+bool follow(Following& into, RunLoop& loop, const std::filesystem::path& file, std::function<void()> changed) {
+    into.following.cancel();
+    into.folder = std::make_unique<FolderWatch>(file.parent_path());
+    auto following = into.folder->follow(loop, file.filename().string(), std::move(changed));
+    if (!following) {
+        return false;
     }
+    into.following = std::move(following).value();
+    return true;
 }
 
 }  // namespace
@@ -37,15 +35,12 @@ ServiceStatusWatch::ServiceStatusWatch(const VmacPaths& paths, std::filesystem::
     : registry_(ServiceRegistry::of(paths)),
       bundle_(std::move(bundle)),
       plistName_(std::move(plistName)),
-      status_(read()),
-      stopEvent_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    thread_ = std::jthread([this](const std::stop_token& stop) { run(stop); });
+      status_(read()) {
+    thread_ = std::jthread([this] { run(); });
 }
 
 ServiceStatusWatch::~ServiceStatusWatch() {
-    thread_.request_stop();
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(stopEvent_.get(), &one, sizeof one);
+    loop_.stop();
 }
 
 // The records are only ever replaced whole, and read without a lock, so
@@ -59,27 +54,43 @@ void ServiceStatusWatch::refresh() {
     status_.store(read());
 }
 
-void ServiceStatusWatch::run(const std::stop_token& stop) {
-    const FileDescriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    const auto folder = registry_.file().parent_path();
-    bool watching = false;
-    while (!stop.stop_requested()) {
-        if (!watching && inotify.valid()) {
-            watching = ::inotify_add_watch(inotify.get(), folder.c_str(), kFolderEvents) >= 0;
-            if (watching) {
-                refresh();  // what changed before the watch sent no event
-            }
+void ServiceStatusWatch::run() {
+    // Named for whoever looks at the process's threads.
+    ::pthread_setname_np(::pthread_self(), "service status");
+    Cancellable recheck;
+    const auto watchFailed = [&] {
+        if (!recheck.holdsRegistration()) {
+            recheck = loop_.scheduleRepeating(kRecheckInterval, [this] { refresh(); });
         }
-        std::array<pollfd, 2> waiting{{{inotify.get(), POLLIN, 0}, {stopEvent_.get(), POLLIN, 0}}};
-        const int ready = ::poll(waiting.data(), waiting.size(), static_cast<int>(kRecheckInterval.count()));
-        if (stop.stop_requested()) {
-            return;
+    };
+    Following records;
+    Following plist;
+    Following bundleEntry;
+    const auto followPlist = [&] {
+        std::error_code error;
+        const auto canonical = std::filesystem::weakly_canonical(bundle_, error);
+        if (!follow(plist, loop_, daemonPlistPath(error ? bundle_ : canonical, plistName_), [this] { refresh(); })) {
+            watchFailed();
         }
-        if (ready > 0 && (waiting[0].revents & POLLIN) != 0) {
-            watching = drain(inotify.get());
-        }
-        refresh();
+    };
+    if (!follow(records, loop_, registry_.file(), [this] { refresh(); })) {
+        watchFailed();
     }
+    followPlist();
+    // A bundle moved away or put in place leaves the watch on the old
+    // property list's folder behind.
+    auto bundle = bundle_.lexically_normal();
+    if (!bundle.has_filename()) {
+        bundle = bundle.parent_path();
+    }
+    if (!follow(bundleEntry, loop_, bundle, [&] {
+            followPlist();
+            refresh();
+        })) {
+        watchFailed();
+    }
+    refresh();  // what changed before the watches began sent no event
+    loop_.run();
 }
 
 }  // namespace lidora::vmac

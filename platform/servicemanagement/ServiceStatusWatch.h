@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/launchd/ServiceRegistry.h"
-#include "platform/vmac/FileDescriptor.h"
+#include "platform/runloop/PollRunLoop.h"
 #include "platform/vmac/VmacPaths.h"
 
 namespace lidora::vmac {
@@ -16,10 +16,11 @@ namespace lidora::vmac {
 // The service manager's status of one app's daemon, kept current on a thread
 // of its own so that reading it never waits. launchd answers sm-status from
 // its records of registrations and whether the bundle's property list loads;
-// this reads the same, without asking launchd: when made, whenever the
-// records file changes (inotify on its folder), and every second besides for
-// what inotify does not see (the property list changing, the folder made
-// later).
+// this reads the same, without asking launchd: when made, and whenever the
+// records file, the property list or the bundle itself changes (inotify on
+// their folders, which also sees folders made or removed later). The thread
+// sleeps in between, so an idle app is not woken; only where inotify cannot
+// watch does it read again every second.
 class ServiceStatusWatch {
 public:
     static constexpr std::chrono::milliseconds kRecheckInterval{1000};
@@ -35,7 +36,7 @@ public:
     void refresh();
 
 private:
-    void run(const std::stop_token& stop);
+    void run();
     [[nodiscard]] int read() const;
 
     ServiceRegistry registry_;
@@ -45,7 +46,7 @@ private:
     // overwrites a newer one.
     std::mutex reading_;
     std::atomic<int> status_;
-    FileDescriptor stopEvent_;
+    PollRunLoop loop_;     // the thread's
     std::jthread thread_;  // last: stopped first
 };
 

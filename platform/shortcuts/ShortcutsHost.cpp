@@ -58,32 +58,35 @@ void admit(const std::shared_ptr<ShortcutsHost::State>& state, std::shared_ptr<s
 
 ShortcutsHost::ShortcutsHost(RunLoop& loop, VmacBus& bus, Runner run, Logger log)
     : state_(std::make_shared<State>(State{loop, bus, std::move(run), std::move(log), 0, 0, {}})) {
-    serving_ = bus.serve(kRunActionMethod.path, kRunActionMethod.interface,
-                         [weak = std::weak_ptr<State>(state_)](std::shared_ptr<sd_bus_message> call) {
-                             auto state = weak.lock();
-                             const char* sender = sd_bus_message_get_sender(call.get());
-                             if (!state || sender == nullptr) {
-                                 return;
-                             }
-                             // Every user shares the bus; only our own may run our actions.
-                             const auto id = state->nextCheck++;
-                             state->checks.emplace(
-                                 id, state->bus.queryNameOwnerUid(sender, [weak, id, call](std::optional<uid_t> uid) {
-                                     auto state = weak.lock();
-                                     if (!state) {
-                                         return;
-                                     }
-                                     state->checks.erase(id);
-                                     if (!uid || (*uid != ::geteuid() && *uid != 0)) {
-                                         state->log.error("refused a Shortcuts request from user %{public}ld",
-                                                          uid ? static_cast<long>(*uid) : -1L);
-                                         state->bus.replyError(call.get(), SD_BUS_ERROR_ACCESS_DENIED,
-                                                               "only the app's own user may run its actions");
-                                         return;
-                                     }
-                                     admit(state, call);
-                                 }));
-                         });
+    serving_ = bus.serveObject(kShortcutsPath, [weak = std::weak_ptr<State>(state_)](sd_bus_message* message) {
+        auto state = weak.lock();
+        const char* sender = sd_bus_message_get_sender(message);
+        if (!state || sender == nullptr) {
+            return;
+        }
+        if (sd_bus_message_is_method_call(message, kShortcutsInterface, kRunActionMember) <= 0) {
+            state->bus.replyError(message, SD_BUS_ERROR_UNKNOWN_METHOD, "no such method");
+            return;
+        }
+        std::shared_ptr<sd_bus_message> call(sd_bus_message_ref(message), sd_bus_message_unref);
+        // Every user shares the bus; only our own may run our actions.
+        const auto id = state->nextCheck++;
+        state->checks.emplace(id, state->bus.queryNameOwnerUid(sender, [weak, id, call](std::optional<uid_t> uid) {
+            auto state = weak.lock();
+            if (!state) {
+                return;
+            }
+            state->checks.erase(id);
+            if (!uid || (*uid != ::geteuid() && *uid != 0)) {
+                state->log.error("refused a Shortcuts request from user %{public}ld",
+                                 uid ? static_cast<long>(*uid) : -1L);
+                state->bus.replyError(call.get(), SD_BUS_ERROR_ACCESS_DENIED,
+                                      "only the app's own user may run its actions");
+                return;
+            }
+            admit(state, call);
+        }));
+    });
 }
 
 ShortcutsHost::~ShortcutsHost() = default;

@@ -6,7 +6,7 @@
 
 #include "core/runtime/Expected.h"
 #include "core/shortcuts/ShortcutsAction.h"
-#include "platform/bus/BusNames.h"
+#include "platform/bus/VmacBus.h"
 
 namespace lidora::vmac {
 
@@ -14,7 +14,13 @@ namespace lidora::vmac {
 // bus name the app owns: Run(s identifier, a{sv} arguments) → (b performed,
 // s dialog or error text). Arguments are strings (text and enumeration raw
 // values), 64-bit integers or Booleans.
-inline constexpr BusMethodName kRunActionMethod{"/com/zelquin/vmac/Shortcuts", "com.zelquin.vmac.Shortcuts", "Run"};
+inline constexpr const char* kShortcutsPath = "/com/zelquin/vmac/Shortcuts";
+inline constexpr const char* kShortcutsInterface = "com.zelquin.vmac.Shortcuts";
+inline constexpr const char* kRunActionMember = "Run";
+
+inline BusMethod runActionMethod(std::string appBusName) {
+    return {std::move(appBusName), kShortcutsPath, kShortcutsInterface, kRunActionMember};
+}
 
 struct RunRequest {
     std::string identifier;

@@ -146,7 +146,7 @@ Expected<std::optional<FileContents>, std::string> readFileIfPresent(const std::
 
 Expected<void, std::string> replaceFileAtomically(const std::filesystem::path& target,
                                                   const std::filesystem::path& temporary, std::string_view bytes,
-                                                  mode_t mode) {
+                                                  mode_t mode, Durability durability) {
     // Whatever a killed writer left under the temporary name goes first, so
     // O_EXCL can make sure we write a fresh file of our own.
     if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) {
@@ -167,7 +167,7 @@ Expected<void, std::string> replaceFileAtomically(const std::filesystem::path& t
     if (!writeAll(fd.get(), bytes)) {
         return discard(systemError("cannot write", temporary));
     }
-    if (::fsync(fd.get()) != 0) {
+    if (durability == Durability::flushed && ::fsync(fd.get()) != 0) {
         return discard(systemError("cannot flush", temporary));
     }
     if (::close(fd.release()) != 0) {
@@ -176,7 +176,9 @@ Expected<void, std::string> replaceFileAtomically(const std::filesystem::path& t
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         return discard(systemError("cannot replace", target));
     }
-    flushDirectory(target.parent_path());
+    if (durability == Durability::flushed) {
+        flushDirectory(target.parent_path());
+    }
     return {};
 }
 

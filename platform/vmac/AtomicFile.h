@@ -55,13 +55,17 @@ struct FileContents {
 // Empty when there is no such file. Anything but a regular file is an error.
 Expected<std::optional<FileContents>, std::string> readFileIfPresent(const std::filesystem::path& path);
 
+// Whether a replacement must survive a power loss, or only a killed writer.
+enum class Durability { flushed, unflushed };
+
 // Replaces `target` so that readers see either its old or its new contents,
 // even if this process dies part-way: writes `temporary` in the same folder,
 // flushes it to disk, renames it over `target`, flushes the folder. Callers
 // hold a lock, so one temporary name per target is enough and a leftover from
-// a killed writer is simply reused.
+// a killed writer is simply reused. Unflushed skips both flushes, for
+// bookkeeping that is cheap to lose and written on a hot path.
 Expected<void, std::string> replaceFileAtomically(const std::filesystem::path& target,
                                                   const std::filesystem::path& temporary, std::string_view bytes,
-                                                  mode_t mode);
+                                                  mode_t mode, Durability durability = Durability::flushed);
 
 }  // namespace lidora::vmac

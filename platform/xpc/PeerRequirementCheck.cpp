@@ -3,15 +3,18 @@
 #include <map>
 #include <memory>
 
+#include "core/runtime/LogThrottle.h"
 #include "platform/codesign/CodeRequirement.h"
-#include "platform/codesign/SignatureStore.h"
+#include "platform/codesign/PeerImage.h"
 
 namespace lidora::vmac {
 
 PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log) {
-    auto store = std::make_shared<SignatureStore>(SignatureStore::forRoot(paths));
+    auto image = std::make_shared<PeerImage>(std::make_shared<const SignatureStore>(SignatureStore::forRoot(paths)));
     auto parsed = std::make_shared<std::map<std::string, std::optional<CodeRequirement>>>();
-    return [store, parsed, log = std::move(log)](pid_t pid, const std::string& text) {
+    // Foreign peers can be refused at will; their lines must not flood the log.
+    auto refusals = std::make_shared<LogThrottle>(kRefusalLinesPerWindow, kRefusalWindow);
+    return [image, parsed, refusals, log = std::move(log)](int socket, const ucred& peer, const std::string& text) {
         auto found = parsed->find(text);
         if (found == parsed->end()) {
             auto requirement = CodeRequirement::parse(text);
@@ -20,11 +23,13 @@ PeerRequirementCheck makePeerRequirementCheck(const VmacPaths& paths, Logger log
             }
             found = parsed->emplace(text, requirement ? std::optional(*requirement) : std::nullopt).first;
         }
-        const auto signature = store->verifyProcess(pid);
+        const auto signature = image->verify(socket, peer);
         const bool admitted = found->second && signature && found->second->isSatisfiedBy(signature->signature);
         if (!admitted) {
-            log.error("Peer pid %d fails the code-signing requirement: %{public}s", pid,
-                      signature ? std::string("signed by another identity") : signature.error());
+            logThrottled(*refusals, log, [&] {
+                log.error("Peer pid %d fails the code-signing requirement: %{public}s", peer.pid,
+                          signature ? std::string("signed by another identity") : signature.error());
+            });
         }
         return admitted;
     };

@@ -1,5 +1,7 @@
 #include "platform/xpc/WorkerPool.h"
 
+#include <algorithm>
+
 namespace lidora::vmac {
 
 WorkerPool::~WorkerPool() {
@@ -13,14 +15,20 @@ WorkerPool::~WorkerPool() {
     }
 }
 
-void WorkerPool::submit(std::function<void()> job) {
+bool WorkerPool::submit(std::function<void()> job) {
     const std::lock_guard lock(mutex_);
-    jobs_.push_back(std::move(job));
-    if (idle_ >= jobs_.size()) {
-        wake_.notify_one();
-    } else {
-        threads_.emplace_back([this] { work(); });
+    const std::size_t unserved = jobs_.size() + 1 > idle_ ? jobs_.size() + 1 - idle_ : 0;
+    const std::size_t canStart = maxThreads_ - std::min(maxThreads_, threads_.size());
+    if (unserved > canStart + maxWaiting_) {
+        return false;
     }
+    jobs_.push_back(std::move(job));
+    if (unserved > 0 && canStart > 0) {
+        threads_.emplace_back([this] { work(); });
+    } else {
+        wake_.notify_one();
+    }
+    return true;
 }
 
 std::size_t WorkerPool::threadCount() const {

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -15,6 +16,11 @@ namespace {
 
 // Generous: the caller's own limit is what ends a call.
 constexpr std::uint64_t kCallTimeoutMicroseconds = 120'000'000;
+// A service whose backlog is full is busy, not gone: try again, a little
+// later each time, for as long as a caller waits for an answer.
+constexpr Duration kConnectPatience = std::chrono::seconds(5);
+constexpr Duration kFirstRetryPause = std::chrono::milliseconds(5);
+constexpr Duration kLongestRetryPause = std::chrono::milliseconds(100);
 
 // Connects without blocking. Paths too long for sockaddr_un go through the
 // folder's descriptor.
@@ -61,9 +67,34 @@ void XpcClientConnection::resume() {
         return;
     }
     resumed_ = true;
+    connectDeadline_ = loop_.now() + kConnectPatience;
+    retryPause_ = kFirstRetryPause;
+    connect();
+}
+
+void XpcClientConnection::connect() {
     const int fd = connectUnix(socketPath_);
+    if (fd == -EAGAIN && loop_.now() + retryPause_ < connectDeadline_) {
+        connecting_ = true;
+        retry_ = loop_.scheduleAfter(retryPause_, [weak = weak_from_this()] {
+            if (auto self = weak.lock(); self && !self->invalidated_) {
+                self->connect();
+            }
+        });
+        retryPause_ = std::min(retryPause_ * 2, kLongestRetryPause);
+        return;
+    }
+    connecting_ = false;
+    // Calls made while waiting go out now, or fail as any call would.
+    const auto replay = [waiting = std::move(waiting_)] {
+        for (const auto& call : waiting) {
+            call();
+        }
+    };
+    waiting_.clear();
     if (fd < 0) {
         failure_ = XpcError{XpcError::Kind::invalidated, lookupFailedDescription(serviceName_)};
+        replay();
         return;
     }
     sd_bus* raw = nullptr;
@@ -82,6 +113,7 @@ void XpcClientConnection::resume() {
         fail(XpcError{XpcError::Kind::interrupted, interruptedDescription(serviceName_)});
     });
     attachment_->kick();
+    replay();
 }
 
 void XpcClientConnection::invalidate() {
@@ -94,6 +126,8 @@ void XpcClientConnection::invalidate() {
 void XpcClientConnection::fail(XpcError error) {
     const bool firstTime = !invalidated_;
     invalidated_ = true;
+    connecting_ = false;
+    retry_ = {};
     if (!failure_) {
         failure_ = error;
     }
@@ -104,6 +138,11 @@ void XpcClientConnection::fail(XpcError error) {
     pending_.clear();
     for (auto& [id, call] : pending) {
         failLater(std::move(call.onError), error);
+    }
+    auto waiting = std::move(waiting_);
+    waiting_.clear();
+    for (const auto& call : waiting) {
+        call();  // fails at once: the connection is invalid now
     }
     if (firstTime) {
         loop_.post([self = shared_from_this()] {
@@ -130,6 +169,13 @@ void XpcClientConnection::call(const char* path, const char* interface, const ch
                                std::function<void(const XpcError&)> onError) {
     if (!resumed_ && !invalidated_) {
         resume();
+    }
+    if (connecting_ && !invalidated_) {
+        waiting_.emplace_back([this, path, interface, member, append = std::move(append), onReply = std::move(onReply),
+                               onError = std::move(onError)]() mutable {
+            call(path, interface, member, std::move(append), std::move(onReply), std::move(onError));
+        });
+        return;
     }
     if (failure_ || invalidated_ || !bus_) {
         failLater(std::move(onError),

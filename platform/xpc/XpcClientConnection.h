@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/ports/RunLoop.h"
 #include "core/ports/XpcConnection.h"
@@ -48,6 +49,7 @@ private:
     };
     static int onMethodReply(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
+    void connect();
     void fail(XpcError error);
     void failLater(std::function<void(const XpcError&)> onError, XpcError error);
 
@@ -59,6 +61,13 @@ private:
     SdBusPtr bus_;
     std::unique_ptr<SdBusLoopAttachment> attachment_;
     std::optional<XpcError> failure_;
+    // While the service's backlog is full: when to give up, the next pause,
+    // the retry, and calls made meanwhile.
+    TimePoint connectDeadline_{};
+    Duration retryPause_{};
+    Cancellable retry_;
+    std::vector<std::function<void()>> waiting_;
+    bool connecting_ = false;
     bool resumed_ = false;
     bool invalidated_ = false;
     std::uint64_t nextCall_ = 1;

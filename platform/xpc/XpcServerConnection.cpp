@@ -42,7 +42,8 @@ XpcServerConnection::XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers,
       peer_(peer),
       check_(std::move(check)),
       options_(options),
-      onFinished_(std::move(onFinished)) {}
+      onFinished_(std::move(onFinished)),
+      acceptedAt_(monotonicMicroseconds()) {}
 
 XpcServerConnection::~XpcServerConnection() = default;
 
@@ -60,16 +61,21 @@ void XpcServerConnection::admitOrRefuse() {
     if (finished_ || invalidated_) {
         return;
     }
-    if (!requirement_.empty() && !(check_ && check_(peer_.pid, requirement_))) {
+    if (!requirement_.empty() && !(check_ && check_(socket_.get(), peer_, requirement_))) {
         socket_.reset();
         finish();
         return;
     }
     serving_ = true;
-    workers_.submit([self = shared_from_this()] {
+    const bool queued = workers_.submit([self = shared_from_this()] {
         self->serve();
         self->mainLoop_.post([self] { self->finish(); });
     });
+    if (!queued) {
+        serving_ = false;
+        socket_.reset();
+        finish();
+    }
 }
 
 void XpcServerConnection::invalidate() {
@@ -117,7 +123,12 @@ void XpcServerConnection::serve() {
         return;
     }
     auto slot = exportObject(exportedInterface_, bus.get(), exportedObject_);
-    if (!slot || sd_bus_start(bus.get()) < 0) {
+    sd_bus_slot* filter = nullptr;
+    if (!slot || sd_bus_add_filter(bus.get(), &filter, noteRequest, this) < 0) {
+        return;
+    }
+    const SdBusSlotPtr filterSlot(filter);
+    if (sd_bus_start(bus.get()) < 0) {
         return;
     }
     // No flush at the end: replies are written as they are made, and a
@@ -125,18 +136,27 @@ void XpcServerConnection::serve() {
     serveUntilDone(bus.get());
 }
 
+int XpcServerConnection::noteRequest(sd_bus_message* /*message*/, void* userdata, sd_bus_error* /*error*/) {
+    static_cast<XpcServerConnection*>(userdata)->requestArrived_ = true;
+    return 0;
+}
+
 void XpcServerConnection::serveUntilDone(sd_bus* bus) {
     const auto silentLimit = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(options_.silentPeerTimeout).count());
-    std::uint64_t lastActivity = monotonicMicroseconds();
+    // Only whole requests count: bytes that never make one buy no time.
+    std::uint64_t lastActivity = acceptedAt_;
     for (;;) {
         // sd-bus may hold a whole request in its buffer: drain before waiting.
         const int processed = sd_bus_process(bus, nullptr);
         if (processed < 0) {
             return;
         }
-        if (processed > 0) {
+        if (requestArrived_) {
+            requestArrived_ = false;
             lastActivity = monotonicMicroseconds();
+        }
+        if (processed > 0 && monotonicMicroseconds() - lastActivity < silentLimit) {
             continue;
         }
         const std::uint64_t now = monotonicMicroseconds();

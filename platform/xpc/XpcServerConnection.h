@@ -14,13 +14,20 @@
 
 namespace lidora::vmac {
 
-// Whether the process `pid` satisfies a code-signing requirement.
-using PeerRequirementCheck = std::function<bool(pid_t pid, const std::string& requirement)>;
+// Whether the program on the other end of an accepted `socket`, connected by
+// `peer`, satisfies a code-signing requirement.
+using PeerRequirementCheck = std::function<bool(int socket, const ucred& peer, const std::string& requirement)>;
 
 struct XpcServerOptions {
-    // A peer that sends nothing for this long is dropped, so a client that
-    // connects and never speaks cannot keep the daemon alive.
+    // A peer must complete each request within this long of connecting or of
+    // its previous request, or it is dropped: a client that never speaks, or
+    // trickles a byte now and then, cannot hold a thread or keep the daemon alive.
     Duration silentPeerTimeout = std::chrono::seconds(5);
+    // Threads serving connections, connections waiting for one, and live
+    // connections of any one user; connections beyond are closed at once.
+    std::size_t maxWorkers = 16;
+    std::size_t maxWaiting = 32;
+    std::size_t maxConnectionsPerUser = 12;
 };
 
 // The daemon's side of one accepted connection. Like the framework's, it
@@ -43,11 +50,13 @@ public:
     void invalidate() override;
     std::shared_ptr<XpcObject> remoteObjectProxy(std::function<void(const XpcError&)> errorHandler) override;
     [[nodiscard]] int processIdentifier() const override { return peer_.pid; }
+    [[nodiscard]] uid_t peerUser() const { return peer_.uid; }
 
 private:
     void admitOrRefuse();
     void serve();
     void serveUntilDone(sd_bus* bus);
+    static int noteRequest(sd_bus_message* message, void* userdata, sd_bus_error* error);
     void finish();
 
     RunLoop& mainLoop_;
@@ -58,6 +67,8 @@ private:
     PeerRequirementCheck check_;
     XpcServerOptions options_;
     std::function<void(XpcServerConnection*)> onFinished_;
+    const std::uint64_t acceptedAt_;
+    bool requestArrived_ = false;  // on the serving thread only
 
     XpcInterface exportedInterface_;
     std::shared_ptr<XpcObject> exportedObject_;

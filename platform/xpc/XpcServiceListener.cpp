@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <systemd/sd-daemon.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -73,8 +74,9 @@ void XpcServiceListener::acceptPending() {
         }
         ucred peer{};
         socklen_t length = sizeof peer;
-        if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) {
-            continue;
+        if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+            connectionsOf(peer.uid) >= options_.maxConnectionsPerUser) {
+            continue;  // closed: no one user may take every connection
         }
         auto connection = std::make_shared<XpcServerConnection>(
             loop_, workers_, std::move(client), peer, check_, options_,
@@ -88,6 +90,12 @@ void XpcServiceListener::acceptPending() {
             connection->invalidate();
         }
     }
+}
+
+std::size_t XpcServiceListener::connectionsOf(uid_t user) const {
+    return static_cast<std::size_t>(std::count_if(connections_.begin(), connections_.end(), [user](const auto& entry) {
+        return entry.second->peerUser() == user;
+    }));
 }
 
 }  // namespace lidora::vmac

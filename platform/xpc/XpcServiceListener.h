@@ -33,6 +33,7 @@ public:
 
 private:
     void acceptPending();
+    [[nodiscard]] std::size_t connectionsOf(uid_t user) const;
 
     RunLoop& loop_;
     FileDescriptor socket_;
@@ -44,7 +45,7 @@ private:
     std::map<XpcServerConnection*, std::shared_ptr<XpcServerConnection>> connections_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     // Last: its threads must end before anything they use goes.
-    WorkerPool workers_;
+    WorkerPool workers_{options_.maxWorkers, options_.maxWaiting};
 };
 
 }  // namespace lidora::vmac

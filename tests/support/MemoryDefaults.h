@@ -15,6 +15,9 @@ public:
         return found == values.end() ? std::nullopt : std::optional(found->second);
     }
     Expected<void, std::string> set(std::string_view key, PreferenceValue value) override {
+        if (failWrites) {
+            return unexpected(*failWrites);
+        }
         values.insert_or_assign(std::string(key), std::move(value));
         return {};
     }
@@ -23,6 +26,8 @@ public:
         return {};
     }
     std::map<std::string, PreferenceValue, std::less<>> values;
+    // When set, every write fails with this text (a full disk, say).
+    std::optional<std::string> failWrites;
 };
 
 class MemoryDefaultsProvider final : public UserDefaultsProvider {

@@ -16,9 +16,10 @@ constexpr const char* kUsage =
     "usage: vmac camera               list the cameras and whether each is in use\n"
     "       vmac camera add NAME      plug in a camera\n"
     "       vmac camera remove NAME   unplug a camera\n"
-    "       vmac camera start NAME    an app starts using the camera\n"
-    "       vmac camera stop NAME     the app stops using it\n\n"
-    "A fresh virtual Mac has its built-in camera, \"FaceTime HD Camera\". A camera\n"
+    "       vmac camera start [NAME]  an app starts using the camera\n"
+    "       vmac camera stop [NAME]   the app stops using it\n\n"
+    "A fresh virtual Mac has its built-in camera, \"FaceTime HD Camera\"; start and\n"
+    "stop without a name use the first camera connected. A camera\n"
     "in use is running somewhere in the system, which apps listening to\n"
     "CoreMediaIO hear at once. Names have 1 to 64 bytes, without control\n"
     "characters.\n";
@@ -88,6 +89,16 @@ int runCamera(const VmacPaths& paths, const std::vector<std::string>& arguments)
     if (action != "add" && action != "remove" && action != "start" && action != "stop") {
         return usageError("unknown action '" + action + "'");
     }
+    const bool running = action == "start";
+    if (arguments.size() == 1 && (running || action == "stop")) {
+        return change(paths, [&](MediaRecords& records) -> std::optional<std::string> {
+            if (records.cameras.empty()) {
+                return std::string("no camera is connected");
+            }
+            records.cameras.front().runningSomewhere = running;
+            return std::nullopt;
+        });
+    }
     if (arguments.size() != 2) {
         return usageError(action + " takes one camera name (quote a name with spaces)");
     }
@@ -121,7 +132,6 @@ int runCamera(const VmacPaths& paths, const std::vector<std::string>& arguments)
             return std::nullopt;
         });
     }
-    const bool running = action == "start";
     return change(paths, [&](MediaRecords& records) -> std::optional<std::string> {
         auto* camera = findCamera(records, name);
         if (camera == nullptr) {

@@ -34,6 +34,7 @@ int runWatch(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runNotify(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runWake(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runControls(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runControlCenter(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runKey(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runCamera(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runMic(const VmacPaths& paths, const std::vector<std::string>& arguments);
@@ -43,6 +44,12 @@ int runInstall(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runLock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runUnlock(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runPower(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runUi(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runSpace(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runWindows(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runPointer(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runMenubar(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runScreen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runShortcuts(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runSiri(const VmacPaths& paths, const std::vector<std::string>& arguments);
 

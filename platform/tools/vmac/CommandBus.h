@@ -17,6 +17,7 @@ public:
     explicit CommandBus(const VmacPaths& paths);
 
     [[nodiscard]] VmacBus& bus() { return bus_; }
+    [[nodiscard]] PollRunLoop& loop() { return loop_; }
 
     // Waits for a connection, giving a daemon that launchd is starting a
     // moment. False after `limit`.
@@ -28,8 +29,8 @@ public:
 
     // Calls a method of another peer and waits for the answer (a return or
     // an error); empty when none came within `limit` or the bus went away.
-    std::shared_ptr<sd_bus_message> call(const BusMethodName& method, const std::string& destination,
-                                         const VmacBus::Append& append, std::chrono::milliseconds limit);
+    std::shared_ptr<sd_bus_message> call(const BusMethod& method, const VmacBus::Append& append,
+                                         std::chrono::milliseconds limit);
 
 private:
     PollRunLoop loop_;

@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "platform/bus/BusWorkspace.h"
+#include "platform/process/DetachedProcess.h"
 #include "platform/system/VirtualProcessEnvironment.h"
 #include "platform/tools/vmac/Command.h"
 #include "platform/tools/vmac/CommandBus.h"
-#include "platform/tools/vmac/DetachedProcess.h"
 
 namespace lidora::vmac {
 

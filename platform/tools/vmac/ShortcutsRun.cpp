@@ -10,7 +10,7 @@
 #include "platform/shortcuts/ShortcutsWire.h"
 #include "platform/system/VirtualProcessEnvironment.h"
 #include "platform/tools/vmac/CommandBus.h"
-#include "platform/tools/vmac/DetachedProcess.h"
+#include "platform/process/DetachedProcess.h"
 
 namespace lidora::vmac {
 
@@ -125,7 +125,7 @@ int performAction(const VmacPaths& paths, const ShortcutsApp& app, const Catalog
     const RunRequest request{action.identifier, std::move(arguments)};
     const auto began = std::chrono::steady_clock::now();
     const auto reply = bus.call(
-        kRunActionMethod, busNameForBundleIdentifier(app.bundleIdentifier),
+        runActionMethod(busNameForBundleIdentifier(app.bundleIdentifier)),
         [&](sd_bus_message* m) { return appendRunRequest(m, request); }, limit);
     if (!reply) {
         std::fprintf(stderr, "%s: lost the message bus while %s ran the action\n", command, app.name.c_str());

@@ -1,14 +1,18 @@
 // Loads the virtual Mac's brightness frameworks the way the app does and
 // reports what it gets, so a test can use them as another user or in a
-// process where they were never loaded.
+// process where they were never loaded. It also flashes a message on the
+// logo as the app's message player does.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "core/brightness/CoreBrightnessBackend.h"
+#include "core/brightness/LogoBrightnessController.h"
+#include "core/morse/MorsePlayer.h"
 #include "platform/displays/VirtualDisplayList.h"
 #include "platform/frameworks/CoreBrightnessLoader.h"
 #include "platform/runloop/PollRunLoop.h"
+#include "tests/support/MemoryDefaults.h"
 
 using namespace lidora;
 using namespace lidora::vmac;
@@ -41,6 +45,24 @@ int main(int argc, char** argv) {
         return 0;
     }
     PollRunLoop loop;
+    if (command == "morse" && argc == 4) {
+        testing::MemoryDefaultsProvider defaults;
+        LogoBrightnessController brightness(
+            std::make_unique<CoreBrightnessBackend>(std::move(frameworks), std::make_shared<VirtualDisplayList>(paths),
+                                                    loop),
+            defaults, {});
+        const MorseCode::Timing timing{std::strtod(argv[3], nullptr), 2, 4, 5};
+        MorsePlayer player(MorseCode::steps(argv[2], timing, false), timing, 1, "Message", brightness.backend(),
+                           brightness, loop, {});
+        player.onFinish = [&loop] { loop.stop(); };
+        player.start();
+        if (!player.isRunning()) {
+            std::printf("not started\n");
+            return 1;
+        }
+        loop.run();
+        return 0;
+    }
     CoreBrightnessBackend backend(std::move(frameworks), std::make_shared<VirtualDisplayList>(paths), loop);
     if (command == "copy") {
         std::printf("%s\n", text(backend.copyProperty(kBrightnessCurveKey)).c_str());
@@ -65,6 +87,6 @@ int main(int argc, char** argv) {
         std::printf("%s\n", brightness ? std::to_string(*brightness).c_str() : "absent");
         return 0;
     }
-    std::fprintf(stderr, "usage: brightness-probe loaded | copy | scale FACTOR | display VALUE\n");
+    std::fprintf(stderr, "usage: brightness-probe loaded | copy | scale FACTOR | display VALUE | morse TEXT UNIT\n");
     return 64;
 }

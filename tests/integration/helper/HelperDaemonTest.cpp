@@ -4,9 +4,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/log/UnifiedLogStore.h"
 #include "tests/support/VirtualMac.h"
@@ -36,6 +38,23 @@ protected:
     testing::ProcessResult probe(const std::filesystem::path& client, std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), client.string());
         return mac.run(arguments);
+    }
+    // As an unprivileged local user when the test can switch to one.
+    testing::ProcessResult asAttacker(std::vector<std::string> argv) const {
+        return geteuid() == 0 ? mac.runAsNobody(std::move(argv)) : mac.run(std::move(argv));
+    }
+    // A raw connection to the daemon, made as a well-behaved client makes it.
+    int connectToHelper() const {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const auto path = (mac.root() / "var" / "run" / "mach" / kLabel).string();
+        std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path - 1));
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            return -1;
+        }
+        return fd;
     }
     testing::ProcessResult defaults(std::vector<std::string> arguments) const {
         arguments.insert(arguments.begin(), "defaults");
@@ -154,6 +173,63 @@ TEST_F(HelperDaemon, AdmitsOnlyTheAppAndTheExtensionOfItsTeam) {
               6);
 }
 
+TEST_F(HelperDaemon, RefusesAConnectionWhoseMakerExecsTheAppAndLeavesAChildOnIt) {
+    const auto attacker = mac.signedCopy(EXEC_RACE_PROBE, "race", "", "");
+    const auto socket = (mac.root() / "var" / "run" / "mach" / kLabel).string();
+    // The connection survives the exec in the child only, or in both.
+    for (const auto* variant : {"close", "keep"}) {
+        // Stopped, so launchd starts the daemon on this connection: the exec
+        // is done long before the daemon looks at the connecting pid.
+        mac.vmac({"launchctl", "unload", plist().string()});
+        ASSERT_EQ(mac.vmac({"launchctl", "load", plist().string()}).status, 0);
+        const auto raced =
+            asAttacker({attacker.string(), socket, variant, app.string(), "get-state", "--times", "200"});
+        EXPECT_THAT(raced.out, HasSubstr("refused: ")) << variant;
+        EXPECT_THAT(raced.out, ::testing::Not(HasSubstr("switched"))) << variant;
+    }
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEBacklightMode"}).status, 1) << "nothing was switched";
+}
+
+TEST_F(HelperDaemon, RefusesTheAppRunningCodeFromAnUnprotectedFolder) {
+    // The attacker's own folder, with a library of theirs and a copy of one
+    // the app needs.
+    const auto folder = mac.root() / "scratch" / "injected";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(PRELOAD_PROBE, folder / "libinjected.so");
+    std::string systemd;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line) && systemd.empty();) {
+        if (const auto at = line.find(" /");
+            at != std::string::npos && line.find("/libsystemd.so") != std::string::npos) {
+            systemd = line.substr(at + 1);
+        }
+    }
+    ASSERT_FALSE(systemd.empty());
+    std::filesystem::copy_file(systemd, folder / "libsystemd.so.0");
+    for (const auto& each : {folder, folder / "libinjected.so", folder / "libsystemd.so.0"}) {
+        ASSERT_EQ(::chown(each.c_str(), geteuid() == 0 ? 65534 : geteuid(), static_cast<gid_t>(-1)), 0);
+    }
+    for (const auto& variable :
+         {"LD_PRELOAD=" + (folder / "libinjected.so").string(), "LD_AUDIT=" + (folder / "libinjected.so").string(),
+          "LD_LIBRARY_PATH=" + folder.string()}) {
+#ifdef __SANITIZE_ADDRESS__
+        // A sanitized app does not start at all under an audit library.
+        if (variable.starts_with("LD_AUDIT=")) {
+            continue;
+        }
+#endif
+        // A sanitized build would refuse to start with a library ahead of its
+        // runtime; what is tested is the daemon's answer.
+        const auto injected = asAttacker(
+            {"/usr/bin/env", "ASAN_OPTIONS=verify_asan_link_order=0", variable, app.string(), "set-light", "off"});
+        EXPECT_EQ(injected.status, 1) << variable << ": " << injected.out;
+        EXPECT_THAT(injected.out, ::testing::StartsWith("Couldn't reach the Lidora helper: ")) << variable;
+    }
+    EXPECT_EQ(defaults({"read", "com.apple.CoreBrightness", "LEBacklightMode"}).status, 1) << "nothing was switched";
+    const auto clean = asAttacker({app.string(), "get-state"});
+    EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
+}
+
 TEST_F(HelperDaemon, ServesOrdinaryUsersWhoRunTheSignedApp) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to switch users";
@@ -193,7 +269,7 @@ TEST_F(HelperDaemon, AClientThatNeverSpeaksCannotKeepItRunning) {
     ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
     ASSERT_EQ(probe(app, {"version"}).status, 0);
     const auto connectedAt = std::chrono::system_clock::now();
-    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
+    const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const auto path = (mac.root() / "var" / "run" / "mach" / kLabel).string();
@@ -215,6 +291,53 @@ TEST_F(HelperDaemon, AClientThatNeverSpeaksCannotKeepItRunning) {
     const auto exitedAt =
         std::chrono::system_clock::time_point(std::chrono::microseconds(exitRecord.microsecondsSinceEpoch));
     EXPECT_GE(exitedAt - connectedAt, 14500ms) << "dropped after five silent seconds, then ten idle ones";
+}
+
+TEST_F(HelperDaemon, AFloodOfIdleAndTricklingPeersNeitherMultipliesThreadsNorLocksOthersOut) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to call as another user than the flooder";
+    }
+    // The flooder is signed, so its connections get past the admission check.
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    // The trickler starts a request and sends one more byte of it every half second.
+    const int trickler = connectToHelper();
+    ASSERT_GE(trickler, 0);
+    ASSERT_EQ(write(trickler, "\0AUTH", 5), 5);
+    std::atomic<bool> dropped = false;
+    std::thread trickle([&] {
+        for (int i = 0; i < 24 && !dropped; ++i) {
+            std::this_thread::sleep_for(500ms);
+            dropped = send(trickler, " ", 1, MSG_NOSIGNAL) != 1;
+        }
+    });
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i) {
+        if (const int fd = connectToHelper(); fd >= 0) {
+            idle.push_back(fd);
+        }
+    }
+    const auto pid = mac.pidOf(kLabel);
+    ASSERT_TRUE(pid.has_value());
+    const auto threads = [&] {
+        std::ifstream status("/proc/" + std::to_string(*pid) + "/status");
+        std::string line;
+        while (std::getline(status, line) && line.rfind("Threads:", 0) != 0) {
+        }
+        return line.empty() ? 0 : std::stoi(line.substr(8));
+    };
+    // Give the daemon time to take them all.
+    EXPECT_FALSE(testing::VirtualMac::waitFor([&] { return threads() > 20; }, 2s)) << threads() << " threads";
+
+    const auto served = mac.runAsNobody({app.string(), "get-state"});
+    EXPECT_EQ(served.status, 0) << served.out;
+    trickle.join();
+    EXPECT_TRUE(dropped) << "a peer that never completes a request is dropped";
+    for (const int fd : idle) {
+        close(fd);
+    }
+    close(trickler);
 }
 
 TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {

@@ -110,8 +110,18 @@ TEST_F(Registration, TheAppsStatusFollowsRegistrationApprovalAndRemoval) {
     EXPECT_TRUE(becomes(DaemonService::enabled));
     ASSERT_EQ(mac.vmac({"approve", "--revoke", kHelperLabel}).status, 0);
     EXPECT_TRUE(becomes(DaemonService::requiresApproval));
-    std::filesystem::remove(plist());
+    const auto saved = plist().string() + ".saved";
+    std::filesystem::rename(plist(), saved);
     EXPECT_TRUE(becomes(DaemonService::notFound)) << "a property list gone is seen too";
+    std::filesystem::rename(saved, plist());
+    EXPECT_TRUE(becomes(DaemonService::requiresApproval)) << "and one put back";
+
+    // The watched folders go with a bundle moved away; the one put in its place is followed.
+    const auto moved = bundle.string() + ".moved";
+    std::filesystem::rename(bundle, moved);
+    EXPECT_TRUE(becomes(DaemonService::notFound));
+    std::filesystem::rename(moved, bundle);
+    EXPECT_TRUE(becomes(DaemonService::requiresApproval));
 }
 
 TEST_F(Registration, AskingForApprovalOpensLoginItems) {
@@ -174,7 +184,8 @@ TEST_F(Registration, OnlyUnalteredCodeSignedAsTheAppMayUnregisterItsDaemon) {
         const char* requester;
         std::vector<std::string> argv;
     } cases[] = {
-        {"the app with a library preloaded", {"/usr/bin/env", "LD_PRELOAD=libm.so.6", appExecutable.string()}},
+        {"the app with a library preloaded",
+         {"/usr/bin/env", "ASAN_OPTIONS=verify_asan_link_order=0", "LD_PRELOAD=libm.so.6", appExecutable.string()}},
         {"unsigned code inside the bundle", {(macOS / "unsigned").string()}},
         {"code signed for another identifier", {(macOS / "other").string()}},
     };

@@ -73,7 +73,7 @@ TEST(MediaDevices, BadInputIsRefusedAndChangesNothing) {
     } cases[] = {
         {{"camera", "start", "Nope"}, 1, "no camera named 'Nope'"},
         {{"camera", "add", "FaceTime HD Camera"}, 1, "already connected"},
-        {{"camera", "start"}, 64, "takes one camera name"},
+        {{"camera", "add"}, 64, "takes one camera name"},
         {{"camera", "plug", "X"}, 64, "unknown action"},
         {{"camera", "add", std::string(65, 'x')}, 64, "1 to 64 bytes"},
         {{"mic", "start", "com.example.app", "-5"}, 64, "a pid is a whole number"},

@@ -55,7 +55,7 @@ TEST_F(VmacCommand, LogPostAndShowFilterByCategoryAndCount) {
 }
 
 TEST_F(VmacCommand, EverySubcommandHasHelpAndUnknownOnesFail) {
-    for (const auto* command : {"status", "log", "defaults"}) {
+    for (const auto* command : {"status", "log", "defaults", "ui"}) {
         const auto help = vmac({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_THAT(help.out, HasSubstr("usage")) << command;

@@ -56,7 +56,7 @@ protected:
     LogoEvaluator evaluator{paths, domain(), Logger(sink, "com.apple.CoreBrightness", "logo"), [] { return 1234; }};
 };
 
-TEST_F(LogoEvaluatorTest, LooksAgainOnlyWhenTheDisplayBrightnessChanges) {
+TEST_F(LogoEvaluatorTest, NewTablesShowOnlyWhenTheDisplayBrightnessChanges) {
     ASSERT_TRUE(domain().set(kBrightnessCurveKey, preferenceValue({{0.0, 0.0}, {1.0, 100.0}})));
     ASSERT_TRUE(evaluator.start(loop));
     EXPECT_DOUBLE_EQ(published().nits, 50.0);
@@ -64,9 +64,8 @@ TEST_F(LogoEvaluatorTest, LooksAgainOnlyWhenTheDisplayBrightnessChanges) {
 
     watchAfterEvaluator();
 
-    // Neither new tables, nor the light, nor the room count on their own...
+    // Neither new tables nor the room count on their own...
     ASSERT_TRUE(domain().set(kBrightnessCurveKey, preferenceValue({{0.0, 0.0}, {1.0, 200.0}})));
-    ASSERT_TRUE(domain().set(kBacklightModeKey, 0));
     change([](DisplayRecords& records) { records.ambientLux = 1000.0; });
     ASSERT_TRUE(runUntilSeen());
     change([](DisplayRecords& records) { records.displays.push_back({2, false, 0.1}); });
@@ -78,11 +77,33 @@ TEST_F(LogoEvaluatorTest, LooksAgainOnlyWhenTheDisplayBrightnessChanges) {
     ASSERT_TRUE(runUntilSeen());
     EXPECT_EQ(evaluations(), 2U);
     const auto logo = published();
-    EXPECT_FALSE(logo.lit);
-    EXPECT_EQ(logo.nits, 0.0);
+    EXPECT_DOUBLE_EQ(logo.nits, 150.0);
     EXPECT_EQ(logo.ambientLux, 1000.0);
     EXPECT_EQ(logo.tables.curve, (BrightnessTable{{0.0, 0.0}, {1.0, 200.0}}));
     EXPECT_EQ(logo.reason, "display brightness changed");
+}
+
+TEST_F(LogoEvaluatorTest, TheLightSettingShowsAtOnceWithTheTablesOfThatMoment) {
+    ASSERT_TRUE(domain().set(kBrightnessCurveKey, preferenceValue({{0.0, 0.0}, {1.0, 100.0}})));
+    ASSERT_TRUE(evaluator.start(loop));
+    // The test's own watch on the domain, made after the evaluator's, fires after it.
+    auto watch = FileChangeWatch::create(loop, domain().file(), [this] {
+        seen = true;
+        loop.stop();
+    });
+    ASSERT_TRUE(watch) << watch.error();
+
+    ASSERT_TRUE(domain().set(kBrightnessCurveKey, preferenceValue({{0.0, 0.0}, {1.0, 200.0}})));
+    ASSERT_TRUE(runUntilSeen());
+    EXPECT_EQ(evaluations(), 1U) << "tables wait for a nudge";
+    for (const bool on : {false, true}) {
+        ASSERT_TRUE(on ? bool(domain().remove(kBacklightModeKey)) : bool(domain().set(kBacklightModeKey, 0)));
+        ASSERT_TRUE(runUntilSeen());
+        EXPECT_EQ(published().lit, on);
+        EXPECT_EQ(published().reason, "light setting changed");
+    }
+    EXPECT_EQ(evaluations(), 3U);
+    EXPECT_DOUBLE_EQ(published().nits, 100.0);
 }
 
 TEST_F(LogoEvaluatorTest, BrokenTablesFallBackToTheFactoryOnesAndSaySo) {

@@ -129,6 +129,33 @@ TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) 
     EXPECT_FALSE(LogServer::open(paths)) << "one service at a time";
 }
 
+TEST(UnifiedLogSink, KeepsWhatItLogsBeforeTheServiceListensAndSendsThatFirst) {
+    testing::TempDir dir;
+    const VmacPaths paths(dir.path());
+    auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths), false);
+    const Logger log(sink, "com.zelquin.vmac", "launchd");
+    log.notice("at boot %{public}d", 1);
+    log.notice("at boot %{public}d", 2);
+
+    auto server = LogServer::open(paths);
+    ASSERT_TRUE(server) << server.error();
+    std::atomic<std::int64_t> clock = 0;
+    LogService service(UnifiedLogFolder(paths.unifiedLog()), [&] { return ++clock; });
+    PollRunLoop loop;
+    server->serve(loop, service);
+    std::thread serving([&] { loop.run(); });
+    log.notice("once it listens");
+    const bool flushed = sink->flush(5s);
+    loop.stop();
+    serving.join();
+    EXPECT_TRUE(flushed);
+    std::vector<std::string> messages;
+    for (const auto& record : UnifiedLogFolder(paths.unifiedLog()).readAll()) {
+        messages.push_back(record.message);
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{"at boot 1", "at boot 2", "once it listens"}));
+}
+
 TEST(LogServer, NamesTheSendersExecutableOrSaysItIsGone) {
     EXPECT_EQ(processNameOf(::getpid()), std::filesystem::read_symlink("/proc/self/exe").filename().string());
     const pid_t child = ::fork();

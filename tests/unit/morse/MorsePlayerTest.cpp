@@ -18,6 +18,28 @@ using testing::FakeBackend;
 using testing::RecordingLogSink;
 
 const BrightnessTable kCurve{{0, 10}, {1, 400}};
+
+// The virtual loop with every timer firing `lateness` after it is due, as a
+// busy real loop fires them.
+class LateLoop final : public RunLoop {
+public:
+    explicit LateLoop(VirtualRunLoop& inner) : inner_(inner) {}
+    [[nodiscard]] TimePoint now() const override { return inner_.now(); }
+    void post(std::function<void()> work) override { inner_.post(std::move(work)); }
+    [[nodiscard]] Cancellable scheduleAt(TimePoint when, std::function<void()> work) override {
+        return inner_.scheduleAt(when + lateness, std::move(work));
+    }
+    [[nodiscard]] Cancellable scheduleRepeating(Duration interval, std::function<void()> work) override {
+        return inner_.scheduleRepeating(interval, std::move(work));
+    }
+    [[nodiscard]] Cancellable watch(int fd, unsigned events, std::function<void(unsigned)> ready) override {
+        return inner_.watch(fd, events, std::move(ready));
+    }
+    Duration lateness{};
+
+private:
+    VirtualRunLoop& inner_;
+};
 const BrightnessTable kFloor{{0, 1}, {100, 50}};
 
 class MorsePlayerTest : public ::testing::Test, public LogoBrightnessBackend {
@@ -32,9 +54,13 @@ protected:
 
     std::unique_ptr<MorsePlayer> make(std::string_view text, std::optional<int> repeats, std::string label,
                                       MorseCode::Timing timing = MorseCode::kOnAirTiming) {
+        return make(text, repeats, std::move(label), timing, loop);
+    }
+    std::unique_ptr<MorsePlayer> make(std::string_view text, std::optional<int> repeats, std::string label,
+                                      MorseCode::Timing timing, RunLoop& on) {
         auto player =
             std::make_unique<MorsePlayer>(MorseCode::steps(text, timing, false), timing, repeats, std::move(label),
-                                          *this, *controller, loop, Logger(sink, "com.zelquin.lidora", "brightness"));
+                                          *this, *controller, on, Logger(sink, "com.zelquin.lidora", "brightness"));
         player->onProgress = [this](std::optional<int> c) { note(c ? std::to_string(*c) : "-"); };
         player->onFinish = [this] { note("finish"); };
         return player;
@@ -110,6 +136,28 @@ TEST_F(MorsePlayerTest, OnAirRepeatsUntilStoppedMidMessage) {
     EXPECT_EQ(sink->messages().size(), 2U);
     player->start();
     EXPECT_THAT(timeline, ElementsAre("118400 -", "118400 bright", "118400 0"));
+}
+
+TEST_F(MorsePlayerTest, LateTimersDelayEachStepWithoutAddingUpAndAStallIsNotCaughtUpInABurst) {
+    LateLoop late(loop);
+    late.lateness = 3ms;
+    auto player = make("et", std::nullopt, "On Air signal", MorseCode::kOnAirTiming, late);  // 1, 2, 3, 5 units
+    player->start();
+    loop.advance(6000ms);
+    // Every step 3 ms late, the second pass too: 4.4 s a pass, not 4.4 s and 3 ms a step.
+    EXPECT_THAT(timeline,
+                ElementsAre("0 bright", "0 0", "403 dark", "403 -", "1203 bright", "1203 1", "2403 dark", "2403 -",
+                            "4403 bright", "4403 0", "4803 dark", "4803 -", "5603 bright", "5603 1"));
+
+    // A stall of a minute ends the pause late; the steps after it follow at
+    // their length from there instead of all at once.
+    late.lateness = 60s;
+    loop.advance(1s);  // the pause, due at 8800, now ends at 68800
+    late.lateness = 0ms;
+    timeline.clear();
+    loop.advance(63500ms);
+    EXPECT_THAT(timeline, ElementsAre("68800 bright", "68800 0", "69200 dark", "69200 -", "70000 bright", "70000 1"));
+    player->stop();
 }
 
 TEST_F(MorsePlayerTest, StartWhileRunningOrWithoutTablesDoesNothing) {

@@ -6,6 +6,7 @@
 #include "core/shell/PanelPresenter.h"
 #include "tests/unit/brightness/BrightnessFakes.h"
 #include "tests/unit/light/LightFakes.h"
+#include "tests/unit/overlay/OverlayFakes.h"
 #include "tests/unit/shell/ShellFakes.h"
 
 namespace lidora::testing {
@@ -69,7 +70,8 @@ protected:
                                                              effects = made.get();
                                                              return made;
                                                          },
-                                                     .classicLogo = classicLogo,
+                                                     .overlay = overlay,
+                                                     .events = events,
                                                      .makeUpdaterController =
                                                          [this](bool, StandardUserDriverDelegate&) {
                                                              auto made = std::make_unique<FakeUpdaterController>();
@@ -101,7 +103,11 @@ protected:
     FakeWindow settings;
     FakeWindow message;
     FakeEffects* effects = nullptr;
-    NoClassicLogo classicLogo;
+    FakeWindowServer windowServer;
+    FakeScreens screens;
+    FakePanelMaker panelMaker;
+    AppleLogoOverlay overlay{{loop, windowServer, screens, panelMaker, nullptr}};
+    FakeEvents events;
     FakeUpdaterController* updater = nullptr;
     std::unique_ptr<AppDelegate> app;
 };
@@ -221,7 +227,8 @@ TEST_F(AppDelegateTest, ClassicLogoFollowsTheLightAndTheAboutPanelFollowsIt) {
     light.versions.scripted.push_back(std::string("1.0.3"));
     light.states.scripted.push_back(LightState::on);
     launch();
-    EXPECT_TRUE(classicLogo.isVisible());
+    EXPECT_TRUE(overlay.style());
+    EXPECT_TRUE(app->fullScreenWatcher().running());
     app->showAboutPanel();
     ASSERT_EQ(shell.about.size(), 1U);
     EXPECT_EQ(shell.about[0].iconName, "AboutIconRainbow");
@@ -230,7 +237,8 @@ TEST_F(AppDelegateTest, ClassicLogoFollowsTheLightAndTheAboutPanelFollowsIt) {
 
     app->controller().setPhase(Phase::ready(LightState::off));
     loop.runUntilIdle();
-    EXPECT_FALSE(classicLogo.isVisible());
+    EXPECT_FALSE(overlay.style());
+    EXPECT_FALSE(app->fullScreenWatcher().running());
     app->showAboutPanel();
     EXPECT_EQ(shell.about[1].iconName, "AppIcon");
 
@@ -238,7 +246,8 @@ TEST_F(AppDelegateTest, ClassicLogoFollowsTheLightAndTheAboutPanelFollowsIt) {
     app->controller().setPhase(Phase::ready(LightState::off));
     app->controller().setPhase(Phase::loading());
     loop.runUntilIdle();
-    EXPECT_TRUE(classicLogo.isVisible());
+    EXPECT_TRUE(overlay.style());
+    EXPECT_TRUE(app->fullScreenWatcher().running());
 }
 
 TEST_F(AppDelegateTest, ACopyOnADiskImageCarriesTheInstallProblem) {

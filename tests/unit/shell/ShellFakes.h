@@ -36,7 +36,12 @@ struct FakeWorkspace final : Workspace {
         reopen = std::move(handler);
         return {};
     }
+    Cancellable observeActiveSpaceDidChange(std::function<void()> handler) override {
+        spaceChange = std::move(handler);
+        return {};
+    }
     std::function<void()> wake;
+    std::function<void()> spaceChange;
     std::function<void()> screensSleep;
     std::function<void()> screensWake;
     std::function<void()> reopen;

@@ -1,4 +1,4 @@
-#include "platform/tools/vmac/DetachedProcess.h"
+#include "platform/process/DetachedProcess.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <sys/socket.h>
+
+#include <memory>
+#include <string>
+
+#include "core/runtime/Expected.h"
+#include "platform/codesign/LoadedCode.h"
+#include "platform/codesign/SignatureStore.h"
+
+namespace lidora::vmac {
+
+// The signed program that speaks on an accepted Unix stream connection.
+// Identity is bound to the process image that holds the client end, not to
+// whatever the connecting pid runs by the time someone looks: the connecting
+// process must still hold the client end it opened after its last exec, run
+// a signed executable, and run only code its signer or the administrators
+// put there. Independent of any message bus, so launchd's own sockets can
+// use it too. Safe to use from several threads.
+class PeerImage {
+public:
+    explicit PeerImage(std::shared_ptr<const SignatureStore> store) : store_(std::move(store)) {}
+
+    // The signature of the program on the other end of `socket`, whose
+    // SO_PEERCRED is `peer`, or why it cannot be vouched for.
+    [[nodiscard]] Expected<SignatureRecord, std::string> verify(int socket, const ucred& peer) const;
+
+private:
+    std::shared_ptr<const SignatureStore> store_;
+    LoadedCodeCheck loadedCode_;
+};
+
+}  // namespace lidora::vmac
