@@ -55,6 +55,10 @@ int runSiri(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 
+// Runs `program` from vmac's own folder in place of this process with
+// `arguments`; returns (1, after saying so as `command`) only when it cannot.
+int execSibling(const char* program, const std::vector<std::string>& arguments, const char* command);
+
 // Whether this vmac has a subcommand of that name.
 bool hasCommand(std::string_view name);
 

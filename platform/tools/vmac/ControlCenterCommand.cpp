@@ -2,8 +2,10 @@
 // Each value and each action starts the control's extension process.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 
 #include "platform/bus/BusProtocol.h"
@@ -146,17 +148,10 @@ int showWindow(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "vmac controlcenter: --window needs a desktop session (DISPLAY or WAYLAND_DISPLAY)\n");
         return 1;
     }
-    const auto program = executableDirectory() / "controlcenter-window";
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& argument : arguments) {
-        if (argument != "--window") {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-    }
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    std::fprintf(stderr, "vmac controlcenter: cannot run %s\n", program.c_str());
-    return 1;
+    std::vector<std::string> rest;
+    std::copy_if(arguments.begin(), arguments.end(), std::back_inserter(rest),
+                 [](const std::string& argument) { return argument != "--window"; });
+    return execSibling("controlcenter-window", rest, "vmac controlcenter");
 }
 
 }  // namespace

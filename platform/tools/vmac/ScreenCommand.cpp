@@ -1,14 +1,9 @@
-// vmac screen: a picture of the top of a display as the user sees it, the
-// window server's windows composited back to front.
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
+// vmac screen: a picture of the top of a display as the user sees it. The
+// drawing needs Qt, which the other commands do without, so it is done by a
+// program of its own, screen-snapshot, in vmac's folder.
 #include <cstdio>
-#include <cstdlib>
 
-#include "app/SymbolCatalog.h"
 #include "platform/tools/vmac/Command.h"
-#include "platform/windowserver/VirtualWindowServer.h"
 
 namespace lidora::vmac {
 
@@ -21,125 +16,15 @@ constexpr const char* kUsage =
     "the menu bar with the Apple menu's logo where it is shown, the menu-bar cover,\n"
     "and every panel on screen there, composited with its alpha.\n";
 
-const QColor kWallpaper(58, 96, 160);
-const QColor kAppContent(44, 44, 46);
-const QColor kMenuBar(246, 246, 246, 220);
-const QColor kMenuTitle(40, 40, 40, 200);
-const QColor kCover(30, 30, 30);
-
-void drawMenuBar(QPainter& painter, const QRectF& bar, double scale) {
-    painter.fillRect(bar, kMenuBar);
-    // The Apple menu: the system's logo at its usual place, then titles.
-    const auto symbol = app::SymbolCatalog::render("apple.logo", 16, scale * 4, Qt::black, Qt::black);
-    const QSizeF logo(14.6, 16.9);
-    painter.drawImage(QRectF(bar.left() + 27.15 - logo.width() / 2, bar.center().y() - logo.height() / 2 - 0.5,
-                             logo.width(), logo.height()),
-                      symbol);
-    double x = bar.left() + 54;
-    for (const double width : {38.0, 24.0, 26.0, 30.0, 34.0, 30.0}) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(kMenuTitle);
-        painter.drawRoundedRect(QRectF(x, bar.center().y() - 4, width, 8), 2, 2);
-        x += width + 16;
-    }
-}
 
 }  // namespace
 
-int runScreen(const VmacPaths& paths, const std::vector<std::string>& arguments) {
+int runScreen(const VmacPaths& /*paths*/, const std::vector<std::string>& arguments) {
     if (wantsHelp(arguments)) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    std::optional<DisplayID> display;
-    std::string file;
-    double scale = 2;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const bool hasValue = i + 1 < arguments.size();
-        if (arguments[i] == "--display" && hasValue) {
-            const auto id = std::strtoul(arguments[++i].c_str(), nullptr, 10);
-            display = id > 0 && id <= UINT32_MAX ? std::optional(static_cast<DisplayID>(id)) : std::nullopt;
-            if (!display) {
-                std::fprintf(stderr, "vmac screen: --display takes a display id\n");
-                return 64;
-            }
-        } else if (arguments[i] == "--png" && hasValue) {
-            file = arguments[++i];
-        } else if (arguments[i] == "--scale" && hasValue && (arguments[i + 1] == "1" || arguments[i + 1] == "2")) {
-            scale = arguments[++i] == "1" ? 1 : 2;
-        } else {
-            std::fprintf(stderr, "vmac screen: unexpected '%s'\n%s", arguments[i].c_str(), kUsage);
-            return 64;
-        }
-    }
-    if (file.empty()) {
-        std::fprintf(stderr, "vmac screen: say where the picture goes with --png FILE\n%s", kUsage);
-        return 64;
-    }
-    WindowServerReader reader(paths);
-    const auto& snapshot = reader.current();
-    const auto screens = screenLayout(snapshot.displays, snapshot.state);
-    const auto screen = std::find_if(screens.begin(), screens.end(),
-                                     [&](const ScreenLayout& s) { return !display || s.id == *display; });
-    if (screen == screens.end()) {
-        std::fprintf(stderr, "vmac screen: %s\n", display ? "no such display is online" : "no display is online");
-        return 1;
-    }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Qt's own chatter (a missing runtime folder) is no business of ours.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    int argc = 1;
-    char name[] = "vmac";
-    char* argv[] = {name, nullptr};
-    const QGuiApplication gui(argc, argv);
-
-    const auto& r = screen->quartz;
-    const QSizeF strip(r.size.width, screen->menuBarHeight);
-    QImage image(static_cast<int>(strip.width() * scale), static_cast<int>(strip.height() * scale),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const auto windows = composeWindows(snapshot.displays, snapshot.state, readAllPanels(paths), continuousNowNs());
-    for (auto w = windows.rbegin(); w != windows.rend(); ++w) {
-        if (!w->onScreen || !w->bounds.intersects(r)) {
-            continue;
-        }
-        const QRectF at(w->bounds.minX() - r.minX(), w->bounds.minY() - r.minY(), w->bounds.size.width,
-                        w->bounds.size.height);
-        if (w->owner == "Finder" && w->layer == kDesktopIconWindowLevel) {
-            painter.fillRect(at, kWallpaper);
-        } else if (w->owner == "Window Server" && w->layer == kMainMenuWindowLevel) {
-            drawMenuBar(painter, at, scale);
-        } else if (w->owner == "MenuBarAgent" && w->layer == kMainMenuWindowLevel) {
-            painter.fillRect(at, kCover);
-        } else if (w->pid == 0) {
-            painter.fillRect(at, kAppContent);
-        } else {
-            // An app's panel: its own pixels, as it drew them.
-            for (const auto& app : readAllPanels(paths)) {
-                for (const auto& panel : app.panels) {
-                    if (app.pid != w->pid || toQuartz(panel.frame, screens) != w->bounds) {
-                        continue;
-                    }
-                    const QImage pixels(QString::fromStdString(backingStore(paths, app.pid, panel.id).string()));
-                    if (!pixels.isNull()) {
-                        painter.setOpacity(w->alpha);
-                        painter.drawImage(at, pixels);
-                        painter.setOpacity(1);
-                    }
-                }
-            }
-        }
-    }
-    painter.end();
-    if (!image.save(QString::fromStdString(file), "PNG")) {
-        std::fprintf(stderr, "vmac screen: cannot write %s\n", file.c_str());
-        return 1;
-    }
-    return 0;
+    return execSibling("screen-snapshot", arguments, "vmac screen");
 }
 
 }  // namespace lidora::vmac

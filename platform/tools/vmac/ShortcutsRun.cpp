@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "platform/bus/BusNames.h"
+#include "platform/process/DetachedProcess.h"
 #include "platform/shortcuts/ShortcutsArguments.h"
 #include "platform/shortcuts/ShortcutsWire.h"
 #include "platform/system/VirtualProcessEnvironment.h"
 #include "platform/tools/vmac/CommandBus.h"
-#include "platform/process/DetachedProcess.h"
 
 namespace lidora::vmac {
 

@@ -1,5 +1,8 @@
 // vmac: the entry to the virtual Mac, its state and the processes that play
 // the system's part.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,6 +20,18 @@ bool wantsHelp(const std::vector<std::string>& arguments) {
         }
     }
     return false;
+}
+
+int execSibling(const char* program, const std::vector<std::string>& arguments, const char* command) {
+    const auto path = executableDirectory() / program;
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    ::execv(path.c_str(), argv.data());
+    std::fprintf(stderr, "%s: cannot run %s: %s\n", command, path.c_str(), std::strerror(errno));
+    return 1;
 }
 
 std::optional<int> answerArgumentlessCommand(const char* name, const char* usage,
