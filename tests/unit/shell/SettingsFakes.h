@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/ports/FileRecycler.h"
-#include "core/ports/LoginItem.h"
 #include "core/ports/ModalAlert.h"
 #include "core/ports/Pasteboard.h"
 #include "tests/unit/light/LightFakes.h"
@@ -59,33 +58,6 @@ struct FakeRecycler final : FileRecycler {
         return error;
     }
     std::optional<std::string> error;
-
-private:
-    Trace& trace_;
-};
-
-// A login item whose changes the system may refuse.
-struct RefusingLoginItem final : MainAppLoginItem {
-    explicit RefusingLoginItem(Trace& trace) : trace_(trace) {}
-    HelperStatus status() const override { return current; }
-    Expected<void, std::string> registerItem() override {
-        trace_.push_back("login item on");
-        if (refusal) {
-            return unexpected(*refusal);
-        }
-        current = HelperStatus::enabled;
-        return {};
-    }
-    Expected<void, std::string> unregisterItem() override {
-        trace_.push_back("login item off");
-        if (refusal) {
-            return unexpected(*refusal);
-        }
-        current = HelperStatus::notRegistered;
-        return {};
-    }
-    HelperStatus current = HelperStatus::notRegistered;
-    std::optional<std::string> refusal;
 
 private:
     Trace& trace_;

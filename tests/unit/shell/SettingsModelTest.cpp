@@ -240,13 +240,5 @@ TEST(SettingsModel, VersionAndDiagnosticsTexts) {
     EXPECT_EQ(diagnosticsText("D", std::nullopt), "D\nLogo brightness: unavailable");
 }
 
-TEST(SettingsModel, TabsRoundTripTheirRawValues) {
-    for (const auto tab : kSettingsTabs) {
-        EXPECT_EQ(settingsTabFromRaw(settingsTabRawValue(tab)), tab);
-    }
-    EXPECT_EQ(settingsTabFromRaw(""), std::nullopt);
-    EXPECT_EQ(settingsTabTitle(Tab::morseCode), "Morse Code");
-}
-
 }  // namespace
 }  // namespace lidora::testing

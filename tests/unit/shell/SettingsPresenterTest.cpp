@@ -60,10 +60,6 @@ protected:
         const auto all = log->messages();
         return std::find(all.begin(), all.end(), message) != all.end();
     }
-    // Where `entry` stands in the trace, or past its end.
-    [[nodiscard]] std::ptrdiff_t at(const std::string& entry) const {
-        return std::find(trace.begin(), trace.end(), entry) - trace.begin();
-    }
 
     VirtualRunLoop loop;
     Trace trace;
@@ -73,7 +69,7 @@ protected:
     MemoryDefaultsProvider defaults;
     FakeBackend* backend = nullptr;
     std::unique_ptr<LogoBrightnessController> brightness;
-    RefusingLoginItem loginItem{trace};
+    FakeLoginItem loginItem;
     FakeShell shell;
     FakePasteboard pasteboard;
     FakeRecycler recycler{trace};
@@ -106,7 +102,7 @@ TEST_F(SettingsPresenterTest, UninstallBranches) {
          std::nullopt,
          std::nullopt,
          std::nullopt,
-         {question, "reset", "setLight(on)", "state", "unregister", "login item off", trash},
+         {question, "reset", "setLight(on)", "state", "unregister", trash},
          true},
         {"reset refused: full brightness locally",
          HelperStatus::enabled,
@@ -114,7 +110,7 @@ TEST_F(SettingsPresenterTest, UninstallBranches) {
          failure("no tables"),
          std::nullopt,
          std::nullopt,
-         {question, "reset", "setLight(on)", "state", "unregister", "login item off", trash},
+         {question, "reset", "setLight(on)", "state", "unregister", trash},
          false},
         {"helper not approved, light off: told before unregistering",
          HelperStatus::requiresApproval,
@@ -122,7 +118,7 @@ TEST_F(SettingsPresenterTest, UninstallBranches) {
          std::nullopt,
          std::nullopt,
          "the Trash is full",
-         {question, notOn, "unregister", "login item off", trash},
+         {question, notOn, "unregister", trash},
          false},
         {"helper not approved, light on: nothing to tell",
          HelperStatus::requiresApproval,
@@ -130,7 +126,7 @@ TEST_F(SettingsPresenterTest, UninstallBranches) {
          std::nullopt,
          std::nullopt,
          std::nullopt,
-         {question, "unregister", "login item off", trash},
+         {question, "unregister", trash},
          false},
         {"the light does not come on",
          HelperStatus::enabled,
@@ -138,7 +134,7 @@ TEST_F(SettingsPresenterTest, UninstallBranches) {
          std::nullopt,
          failure("timed out"),
          std::nullopt,
-         {question, "reset", "setLight(on)", notOn, "unregister", "login item off", trash},
+         {question, "reset", "setLight(on)", notOn, "unregister", trash},
          true},
     };
     for (const auto& row : rows) {
@@ -277,17 +273,6 @@ TEST_F(SettingsPresenterTest, ChoicesAreStoredAsRawValuesAndOtherWritersShowAtOn
     settings.onAirEnabledChosen(false);
     EXPECT_TRUE(settings.state().onAirEnabled);
     EXPECT_TRUE(logged("Couldn't save the setting onAirEnabled: disk full"));
-}
-
-TEST_F(SettingsPresenterTest, RemediesAndTheVersionLine) {
-    registration.current = HelperStatus::notRegistered;
-    auto& settings = make(Phase::needsApproval());
-    EXPECT_EQ(settings.state().remedy, StatusRemedy::openSystemSettings);
-    EXPECT_EQ(settings.state().versionLine, "Version 2.1 (37)");
-    settings.openSystemSettings();
-    loop.runUntilIdle();
-    EXPECT_LT(at("register"), at("settings")) << "registers first when nothing is registered";
-    EXPECT_NE(at("settings"), static_cast<std::ptrdiff_t>(trace.size()));
 }
 
 }  // namespace
