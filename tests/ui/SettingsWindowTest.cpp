@@ -100,13 +100,11 @@ TEST(SettingsView, StatusSectionNeedingApprovalAndItsRemedies) {
         std::string_view message;
         const char* button;  // empty: none
     };
-    auto failed = inputs(Phase::failed("Couldn't reach the Lidora helper.", LightState::on));
     auto unsupported = inputs(Phase::ready(LightState::off), HardwareSupport::unsupported);
     unsupported.preferences.tab = SettingsTab::onAir;
     unsupported.preferences.classicLogoUnlocked = false;
     const Row rows[] = {
         {"settings-needs-approval", inputs(Phase::needsApproval()), texts::kNeedsApproval, "Open System Settings"},
-        {"settings-failed", failed, "Couldn't reach the Lidora helper.", "Reinstall Helper"},
         {"settings-unsupported", unsupported, texts::kUnsupported, ""},
     };
     for (const auto& row : rows) {
@@ -126,26 +124,6 @@ TEST(SettingsView, StatusSectionNeedingApprovalAndItsRemedies) {
     view.render(settingsState(unsupported));
     EXPECT_EQ(view.tabs()->count(), 1) << "only General without a lit logo";
     EXPECT_EQ(view.tabs()->currentWidget(), view.page(SettingsTab::general));
-}
-
-TEST(SettingsView, HiddenIconDisablesThePickerAndSaysHowToComeBack) {
-    qtApp();
-    auto in = inputs(Phase::ready(LightState::on));
-    SettingsView view(nullptr);
-    view.render(settingsState(in));
-    EXPECT_TRUE(view.iconPicker()->isEnabled());
-    EXPECT_FALSE(view.reopenHint()->isVisibleTo(&view));
-    in.preferences.showMenuBarIcon = false;
-    in.preferences.onAirEnabled = false;
-    in.preferences.onAirSource = OnAirSource::camera;
-    view.render(settingsState(in));
-    EXPECT_FALSE(view.iconPicker()->isEnabled());
-    EXPECT_TRUE(view.reopenHint()->isVisibleTo(&view));
-    EXPECT_FALSE(view.showInMenuBarSwitch()->isChecked());
-    EXPECT_FALSE(view.sourcePicker()->isEnabled());
-    EXPECT_FALSE(view.keepDarkSwitch()->isEnabled());
-    EXPECT_EQ(view.onAirText()->text(), q(texts::kOnAirCameraText));
-    EXPECT_TRUE(view.sourcePicker()->segment(static_cast<int>(OnAirSource::camera))->isChecked());
 }
 
 TEST(Alerts, BothAlertsShowTheirTextsAndButtonsAndCanBePressedByScripts) {

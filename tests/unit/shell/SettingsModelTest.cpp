@@ -200,15 +200,12 @@ TEST(SettingsModel, StoredValuesThatAreNoCaseNameOrOfAnotherTypeReadAsDefaults) 
     };
     const Row rows[] = {
         {"tab by its title", "settingsTab", PreferenceValue(std::string("Morse Code")), {}},
-        {"tab in capitals", "settingsTab", PreferenceValue(std::string("ONAIR")), {}},
         {"tab as a number", "settingsTab", PreferenceValue(std::int64_t{3}), {}},
         {"tab stored right", "settingsTab", PreferenceValue(std::string("breathing")),
          with([](auto& p) { p.tab = Tab::breathing; })},
         {"speed unknown", "morseSpeed", PreferenceValue(std::string("fast")), {}},
-        {"speed as a number", "morseSpeed", PreferenceValue(2.0), {}},
         {"show mode unknown", "classicLogoShowMode", PreferenceValue(std::string("sometimes")), {}},
         {"show mode as a Boolean", "classicLogoShowMode", PreferenceValue(true), {}},
-        {"source unknown", "onAirSource", PreferenceValue(std::string("microphone")), {}},
         {"switch as a word", "onAirEnabled", PreferenceValue(std::string("maybe")), {}},
         {"switch as a list", "showMenuBarIcon", PreferenceValue(PreferenceArray{PreferenceValue(false)}), {}},
         {"switch as a number", "morseMarkers", PreferenceValue(std::int64_t{0}),

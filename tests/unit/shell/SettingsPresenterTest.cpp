@@ -251,8 +251,6 @@ TEST_F(SettingsPresenterTest, ChoicesAreStoredAsRawValuesAndOtherWritersShowAtOn
         {[&] { settings.onAirSourceChosen(OnAirSource::camera); }, "onAirSource", std::string("camera")},
         {[&] { settings.morseSpeedChosen(MessageSettings::Speed::pro); }, "morseSpeed", std::string("pro")},
         {[&] { settings.showModeChosen(EasterEgg::ShowMode::always); }, "classicLogoShowMode", std::string("always")},
-        {[&] { settings.onAirEnabledChosen(false); }, "onAirEnabled", false},
-        {[&] { settings.breatheChosen(false); }, "breatheWhenLockedAndCharging", false},
         {[&] { settings.showMenuBarIconChosen(false); }, "showMenuBarIcon", false},
     };
     for (const auto& row : rows) {
