@@ -285,7 +285,13 @@ int main(int argc, char** argv) {
         loop, bus,
         [&] {
             return app::accessibleApplication(
-                {.shown = [&] { return extra.has_value(); }, .press = [&] { extra->openPanel(); }});
+                {.shown =
+                     [&] {
+                         // A hidden icon is no item to click.
+                         return extra.has_value() &&
+                                delegate.standardDefaults().boolean(kShowMenuBarIconKey).value_or(true);
+                     },
+                 .press = [&] { extra->openPanel(); }});
         },
         Logger(sink, "com.apple.accessibility", "scripting"));
     auto launch = [&] {

@@ -103,6 +103,14 @@ TEST_F(SettingsWindow, ReopeningOpensItAndItsSwitchesFollowThePreferencesBothWay
     EXPECT_TRUE(treeShows("AXRadioButton \"General\" = \"1\""));
     EXPECT_EQ(appDefault("settingsTab"), "Everything\n");
 
+    // Hiding the icon: no menu-bar item to click, the icon picker disabled and a hint instead.
+    ok({"ui", "press", "Show in menu bar"});
+    EXPECT_EQ(appDefault("showMenuBarIcon"), "0\n");
+    EXPECT_TRUE(treeShows("AXRadioButton \"Color\" = \"1\" disabled"));
+    EXPECT_TRUE(treeShows("To get back to these settings, open Lidora again from your Applications folder."));
+    EXPECT_FALSE(treeShows("AXMenuBarItem", 0ms));
+    EXPECT_EQ(vmac({"ui", "menubar", "Lidora"}).status, 1);
+
     ok({"ui", "press", "Copy Diagnostics"});
     // TODO: read the copied text back with `vmac pasteboard` once the
     // virtual Mac has its general pasteboard.
