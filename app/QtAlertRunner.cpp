@@ -10,6 +10,8 @@ namespace lidora::app {
 namespace {
 
 constexpr int kInformativeWidth = 340;
+// Each button carries its answer; Qt orders a box's buttons by role.
+constexpr const char* kResponseProperty = "alertResponse";
 
 }  // namespace
 
@@ -31,6 +33,7 @@ std::unique_ptr<QMessageBox> makeAlertBox(const ModalAlert& alert) {
     for (std::size_t i = 0; i < titles.size(); ++i) {
         const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
         auto* button = box->addButton(QString::fromStdString(titles[i]), role);
+        button->setProperty(kResponseProperty, kAlertFirstButtonReturn + static_cast<int>(i));
         if (i == 0) {
             box->setDefaultButton(button);
         }
@@ -54,10 +57,9 @@ std::unique_ptr<QMessageBox> makeAlertBox(const ModalAlert& alert) {
 int QtAlertRunner::runModal(const ModalAlert& alert) {
     const auto box = makeAlertBox(alert);
     box->exec();
-    const auto buttons = box->buttons();
-    // Qt lists the buttons in the order they were added.
-    const auto at = buttons.indexOf(box->clickedButton());
-    return at < 0 ? kAlertFirstButtonReturn + static_cast<int>(buttons.size()) : kAlertFirstButtonReturn + at;
+    // Closed without a button (the app quitting): no button's answer.
+    const auto* clicked = box->clickedButton();
+    return clicked != nullptr ? clicked->property(kResponseProperty).toInt() : kAlertFirstButtonReturn - 1;
 }
 
 }  // namespace lidora::app

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "app/QtAccessibility.h"
 #include "app/QtAlertRunner.h"
@@ -160,6 +162,17 @@ TEST(Alerts, BothAlertsShowTheirTextsAndButtonsAndCanBePressedByScripts) {
         ASSERT_NE(element, nullptr);
         EXPECT_EQ(element->performAction(kAXPressAction), AXError::Success);
         EXPECT_EQ(box->clickedButton(), box->buttons().front());
+    }
+    // runModal answers with the pressed button's place, counted from 1000.
+    for (const auto& [press, answer] : {std::pair{"Uninstall", 1000}, std::pair{"Cancel", 1001}}) {
+        QTimer::singleShot(0, [press = QString::fromUtf8(press)] {
+            for (auto* button : QApplication::activeModalWidget()->findChildren<QAbstractButton*>()) {
+                if (button->text() == press) {
+                    button->click();
+                }
+            }
+        });
+        EXPECT_EQ(app::QtAlertRunner().runModal(uninstall), answer) << press;
     }
     EXPECT_NE(notOn.informativeText.find(":\n\nsudo defaults delete"), std::string::npos) << "blank line first";
 }
