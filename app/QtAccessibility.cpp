@@ -69,6 +69,9 @@ public:
         if (auto* edit = qobject_cast<QLineEdit*>(element->object())) {
             return !edit->isReadOnly();
         }
+        if (switchOf(element) != nullptr) {
+            return true;
+        }
         return element->valueInterface() != nullptr && takesValues(element->role());
     }
 
@@ -90,6 +93,19 @@ public:
             edit->setFocus(Qt::OtherFocusReason);
             edit->selectAll();
             edit->insert(QString::fromStdString(*text));
+            return AXError::Success;
+        }
+        if (auto* toggle = switchOf(element)) {
+            // Clicked only when it changes, so the switch's handlers run as for the user.
+            const auto* number = std::get_if<double>(&value);
+            const auto* flag = std::get_if<bool>(&value);
+            if (flag == nullptr && (number == nullptr || (*number != 0.0 && *number != 1.0))) {
+                return AXError::IllegalArgument;
+            }
+            const bool on = flag != nullptr ? *flag : *number == 1.0;
+            if (toggle->isChecked() != on) {
+                toggle->click();
+            }
             return AXError::Success;
         }
         auto* values = element->valueInterface();
@@ -167,6 +183,12 @@ public:
     }
 
 private:
+    // A check box or switch: checkable, and not one of a group's segments.
+    static QAbstractButton* switchOf(QAccessibleInterface* element) {
+        auto* button = qobject_cast<QAbstractButton*>(element->object());
+        return button != nullptr && button->isCheckable() && !button->autoExclusive() ? button : nullptr;
+    }
+
     [[nodiscard]] QAccessibleInterface* resolve() const {
         auto* element = QAccessible::accessibleInterface(id_);
         return element != nullptr && element->isValid() ? element : nullptr;

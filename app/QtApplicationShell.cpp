@@ -83,17 +83,4 @@ void QtApplicationShell::showAboutPanel(const AboutPanelOptions& options) {
     panel->activateWindow();
 }
 
-PlainWindowHolder::~PlainWindowHolder() = default;
-
-void PlainWindowHolder::show() {
-    if (!window_) {
-        window_ = std::make_unique<QWidget>();
-        window_->setWindowTitle(title_);
-        window_->resize(480, 320);
-    }
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-}
-
 }  // namespace lidora::app

@@ -24,20 +24,4 @@ private:
     QPointer<QWidget> about_;
 };
 
-// SEAM: the settings and message windows come with their own work; until
-// then each opens one plain window with its title.
-class PlainWindowHolder final : public WindowHolder {
-public:
-    explicit PlainWindowHolder(QString title) : title_(std::move(title)) {}
-    ~PlainWindowHolder() override;
-    PlainWindowHolder(const PlainWindowHolder&) = delete;
-    PlainWindowHolder& operator=(const PlainWindowHolder&) = delete;
-    void show() override;
-    [[nodiscard]] QWidget* window() const { return window_.get(); }
-
-private:
-    QString title_;
-    std::unique_ptr<QWidget> window_;
-};
-
 }  // namespace lidora::app

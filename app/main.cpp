@@ -12,14 +12,18 @@
 #include "app/MessageWindow.h"
 #include "app/ModuleSliderAccessibility.h"
 #include "app/QtAccessibility.h"
+#include "app/QtAlertRunner.h"
 #include "app/QtApplicationShell.h"
 #include "app/QtLogoPanel.h"
 #include "app/QtRunLoop.h"
+#include "app/SettingsWindow.h"
 #include "core/brightness/CoreBrightnessBackend.h"
 #include "core/effects/DeviceUsageMonitor.h"
 #include "core/effects/LogoEffectsWatcher.h"
 #include "core/light/DaemonRegistration.h"
 #include "core/light/HelperClient.h"
+#include "core/ports/FileRecycler.h"
+#include "core/ports/Pasteboard.h"
 #include "core/shell/AppDelegate.h"
 #include "core/shell/PanelPresenter.h"
 #include "core/shortcuts/ShortcutsRunner.h"
@@ -78,6 +82,32 @@ FileDescriptor quitOnSignals() {
     sigaddset(&signals, SIGHUP);
     ::sigprocmask(SIG_BLOCK, &signals, nullptr);
     return FileDescriptor(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+}
+
+// SEAM: the virtual Mac's general pasteboard and Trash come with their own
+// work; until then copying and recycling report that they cannot.
+class NoPasteboard final : public Pasteboard {
+public:
+    void clearContents() override {}
+    bool setString(const std::string& /*text*/) override { return false; }
+    [[nodiscard]] std::optional<std::string> string() const override { return std::nullopt; }
+};
+
+class NoTrash final : public FileRecycler {
+public:
+    [[nodiscard]] std::optional<std::string> recycle(const std::string& /*path*/) override {
+        return std::string("This Mac has no Trash.");
+    }
+};
+
+// The pasteboard and the Trash the settings window uses.
+struct DesktopServices {
+    std::unique_ptr<Pasteboard> pasteboard;
+    std::unique_ptr<FileRecycler> recycler;
+};
+
+DesktopServices makeDesktopServices(const VmacPaths& /*paths*/) {
+    return {std::make_unique<NoPasteboard>(), std::make_unique<NoTrash>()};
 }
 
 }  // namespace
@@ -151,9 +181,28 @@ int main(int argc, char** argv) {
     BusHotKeyEventManager hotKeys(bus, paths, Logger(sink, "com.apple.HIToolbox", "hotkeys"));
     AutostartLoginItem loginItem(paths, bundle, std::string(kBundleIdentifier));
     app::QtApplicationShell shell(bundle / "Contents" / "Resources");
-    app::PlainWindowHolder settingsWindow(QStringLiteral("Lidora Settings"));
     // Built on first show, when the delegate's controller and effects exist.
     AppDelegate* owner = nullptr;
+    const auto desktop = makeDesktopServices(paths);
+    app::QtAlertRunner alerts;
+    app::SettingsWindow settingsWindow(
+        [&] {
+            return SettingsParts{.loop = loop,
+                                 .controller = owner->panelParts().controller,
+                                 .registration = registration,
+                                 .defaults = defaults,
+                                 .brightness = brightness,
+                                 .loginItem = loginItem,
+                                 .application = shell,
+                                 .environment = environment,
+                                 .pasteboard = *desktop.pasteboard,
+                                 .recycler = *desktop.recycler,
+                                 .alerts = alerts,
+                                 .logSink = sink,
+                                 .updater = owner->updater(),
+                                 .actions = owner};
+        },
+        shell);
     app::MessageWindow messageWindow(
         [&] {
             return MessageParts{loop, owner->effects(), owner->controller(), defaults};
@@ -249,7 +298,13 @@ int main(int argc, char** argv) {
         loop, bus,
         [&] {
             return app::accessibleApplication(
-                {.shown = [&] { return extra.has_value(); }, .press = [&] { extra->openPanel(); }});
+                {.shown =
+                     [&] {
+                         // A hidden icon is no item to click.
+                         return extra.has_value() &&
+                                delegate.standardDefaults().boolean(kShowMenuBarIconKey).value_or(true);
+                     },
+                 .press = [&] { extra->openPanel(); }});
         },
         Logger(sink, "com.apple.accessibility", "scripting"));
     auto launch = [&] {

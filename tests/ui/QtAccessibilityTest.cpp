@@ -82,7 +82,7 @@ TEST(QtAccessibility, ShowsTheShownWidgetsWithTheirRolesAndValues) {
     };
     const Expected rows[] = {
         {"Message", kAXTextFieldRole, "HI", true},       {"Send", kAXButtonRole, std::nullopt, false},
-        {"Pro", kAXRadioButtonRole, "0", false},         {"Markers", kAXCheckBoxRole, "0", false},
+        {"Pro", kAXRadioButtonRole, "0", false},         {"Markers", kAXCheckBoxRole, "0", true},
         {"Preview", kAXStaticTextRole, "-- ---", false}, {"Logo brightness", kAXSliderRole, "0.5", true},
     };
     for (const auto& row : rows) {
@@ -121,6 +121,20 @@ TEST(QtAccessibility, ActsAsTheUserWould) {
     EXPECT_EQ(slider->setAttributeValue(kAXValueAttribute, AXValue(0.3)), AXError::Success);
     EXPECT_DOUBLE_EQ(shown.slider->value(), 0.3);
 
+    auto markers = element("Markers", UiPurpose::SetValue);
+    ASSERT_NE(markers, nullptr);
+    int toggles = 0;
+    QObject::connect(shown.markers, &QCheckBox::toggled, [&toggles] { ++toggles; });
+    for (const auto& [value, result, checked] :
+         {std::tuple{AXValue(1.0), AXError::Success, true}, std::tuple{AXValue(true), AXError::Success, true},
+          std::tuple{AXValue(0.5), AXError::IllegalArgument, true},
+          std::tuple{AXValue(std::string("on")), AXError::IllegalArgument, true},
+          std::tuple{AXValue(false), AXError::Success, false}}) {
+        EXPECT_EQ(markers->setAttributeValue(kAXValueAttribute, value), result);
+        EXPECT_EQ(shown.markers->isChecked(), checked);
+    }
+    EXPECT_EQ(toggles, 2) << "clicked only when the value changes";
+
     auto send = element("Send", UiPurpose::Press);
     ASSERT_NE(send, nullptr);
     EXPECT_EQ(send->performAction(kAXPressAction), AXError::Success);
@@ -140,7 +154,7 @@ TEST(QtAccessibility, ActsAsTheUserWould) {
     EXPECT_EQ(panelOpened, 1);
 
     delete shown.markers;  // NOLINT(cppcoreguidelines-owning-memory): Qt owns it until then
-    auto markers = vmac::findUiElement(*application, vmac::findUiLabel(tree, "Markers", UiPurpose::Press).value()->id);
+    markers = vmac::findUiElement(*application, vmac::findUiLabel(tree, "Markers", UiPurpose::Press).value()->id);
     EXPECT_EQ(markers, nullptr) << "a deleted widget is no element";
 }
 

@@ -107,14 +107,22 @@ struct FakeHotKeyEvents final : HotKeyEventManager {
 struct FakeLoginItem final : MainAppLoginItem {
     HelperStatus status() const override { return current; }
     Expected<void, std::string> registerItem() override {
+        if (refusal) {
+            return unexpected(*refusal);
+        }
         current = HelperStatus::enabled;
         return {};
     }
     Expected<void, std::string> unregisterItem() override {
+        if (refusal) {
+            return unexpected(*refusal);
+        }
         current = HelperStatus::notRegistered;
         return {};
     }
     HelperStatus current = HelperStatus::notRegistered;
+    // When set, the system refuses every change with this text.
+    std::optional<std::string> refusal;
 };
 
 struct FakeShell final : ApplicationShell {
