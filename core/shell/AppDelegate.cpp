@@ -219,7 +219,9 @@ Task<std::optional<std::string>> AppDelegate::sendMessage(std::string text, Mors
             co_return std::string("Couldn't read whether the logo light is on.");
         }
     }
-    if (co_await effects().send(std::move(text), timing, markers)) {
+    // Awaited on a line of its own: g++ 12 can skip a task awaited inside a condition.
+    const bool sent = co_await effects().send(std::move(text), timing, markers);
+    if (sent) {
         co_return std::nullopt;
     }
     auto problem = effects().messageState().problem.get();
