@@ -68,6 +68,8 @@ constexpr Command kCommands[] = {
     {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
     {"install", "install an app bundle into /Applications and sign it", runInstall},
     {"ui", "script a running app's windows: tree, press, set, select, menubar", runUi},
+    {"pasteboard", "print the general pasteboard's text, or set or clear it", runPasteboard},
+    {"trash", "list the user's Trash, or move items into it", runTrash},
 };
 
 void printUsage(std::FILE* out) {
