@@ -2,7 +2,6 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,20 +27,16 @@ std::tm fourFortyTwo() {
     return time;
 }
 
+// A bundle whose marker tells this copy from any other.
+fs::path bundle(const fs::path& folder, const std::string& marker, const std::string& name = "Lidora.app") {
+    fs::create_directories(folder / name / "Contents");
+    writeFile(folder / name / "Contents" / "marker", marker);
+    return folder / name;
+}
+
 class TrashRecyclerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directories(applications);
-        fs::create_directories(home.parent_path());
-    }
-
-    // An app bundle whose marker tells this copy from any other.
-    fs::path bundle(const fs::path& folder, const std::string& marker, const std::string& name = "Lidora.app") {
-        fs::create_directories(folder / name / "Contents");
-        writeFile(folder / name / "Contents" / "marker", marker);
-        return folder / name;
-    }
-
+    void SetUp() override { fs::create_directories(home.parent_path()); }
     [[nodiscard]] std::string markerIn(const std::string& name) const {
         return readFile(trash.folder() / name / "Contents" / "marker");
     }
@@ -55,34 +50,31 @@ protected:
 TEST_F(TrashRecyclerTest, ClashingNamesGetFindersNamesAndNothingIsReplaced) {
     EXPECT_THAT(trash.list().value(), ElementsAre()) << "no Trash yet is an empty one";
     for (const auto* marker : {"first", "second", "third"}) {
-        const auto app = bundle(applications, marker);
-        EXPECT_EQ(trash.recycle(app.string()), std::nullopt) << marker;
-        EXPECT_FALSE(fs::exists(app));
+        EXPECT_EQ(trash.recycle(bundle(applications, marker).string()), std::nullopt) << marker;
     }
     EXPECT_THAT(trash.list().value(), ElementsAre("Lidora 4.42.07 PM 2.app", "Lidora 4.42.07 PM.app", "Lidora.app"));
     EXPECT_EQ(markerIn("Lidora.app"), "first");
     EXPECT_EQ(markerIn("Lidora 4.42.07 PM.app"), "second");
     EXPECT_EQ(markerIn("Lidora 4.42.07 PM 2.app"), "third");
+    EXPECT_FALSE(fs::exists(applications / "Lidora.app"));
+    EXPECT_EQ(fs::status(trash.folder()).permissions(), fs::perms::owner_all) << "the Trash is its user's alone";
 
-    struct stat info {};
-    ASSERT_EQ(::stat(trash.folder().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700U) << "the Trash is its user's alone";
-    EXPECT_EQ(trash.folder(), home / ".Trash");
+    // A link goes as the link; what it points at stays.
+    fs::create_symlink(bundle(applications, "target"), root.path() / "Shortcut.app");
+    ASSERT_EQ(trash.recycle((root.path() / "Shortcut.app").string()), std::nullopt);
+    EXPECT_TRUE(fs::is_symlink(trash.folder() / "Shortcut.app"));
+    EXPECT_EQ(readFile(applications / "Lidora.app" / "Contents" / "marker"), "target");
 }
 
 TEST_F(TrashRecyclerTest, SimultaneousMovesOfOneNameEachGetTheirOwnPlace) {
     constexpr int kMovers = 8;
-    std::vector<fs::path> items;
-    for (int i = 0; i < kMovers; ++i) {
-        items.push_back(bundle(root.path() / ("from" + std::to_string(i)), std::to_string(i), "Same.app"));
-    }
     std::vector<std::string> names(kMovers);
     std::vector<std::thread> movers;
     for (int i = 0; i < kMovers; ++i) {
-        movers.emplace_back([&, i] {
-            vmac::TrashRecycler own(root.path(), home, fourFortyTwo);
-            auto moved = own.moveToTrash(items[i]);
-            names[i] = moved ? *moved : "failed: " + moved.error();
+        const auto item = bundle(root.path() / std::to_string(i), std::to_string(i));
+        movers.emplace_back([&, i, item] {
+            auto moved = vmac::TrashRecycler(root.path(), home, fourFortyTwo).moveToTrash(item);
+            names[i] = moved ? *moved : moved.error();
         });
     }
     for (auto& mover : movers) {
@@ -94,109 +86,63 @@ TEST_F(TrashRecyclerTest, SimultaneousMovesOfOneNameEachGetTheirOwnPlace) {
     }
 }
 
-TEST_F(TrashRecyclerTest, ALinkGoesToTheTrashAsTheLinkAndItsTargetStays) {
-    const auto target = bundle(applications, "target");
-    fs::create_symlink(target, root.path() / "Shortcut.app");
-    ASSERT_EQ(trash.recycle((root.path() / "Shortcut.app").string()), std::nullopt);
-    EXPECT_TRUE(fs::is_symlink(trash.folder() / "Shortcut.app"));
-    EXPECT_EQ(readFile(target / "Contents" / "marker"), "target");
-}
-
-struct Refusal {
-    const char* what;
-    std::function<fs::path(const fs::path& root, const fs::path& home)> arrange;  // returns the item
-    const char* error;
-};
-
-TEST_F(TrashRecyclerTest, WhatCannotGoLeavesTheItemInPlaceAndSaysWhy) {
-    const auto app = [](const fs::path& root) {
-        fs::create_directories(root / "Applications" / "Lidora.app" / "Contents");
-        writeFile(root / "Applications" / "Lidora.app" / "Contents" / "marker", "kept");
-        return root / "Applications" / "Lidora.app";
+TEST(TrashRecyclerRefusals, WhatCannotGoLeavesTheItemInPlaceAndSaysWhy) {
+    // Each arranges a root with Users/ and returns the item; "elsewhere" must stay empty.
+    using Arrange = std::function<fs::path(const fs::path& root, const fs::path& home)>;
+    const auto app = [](const fs::path& root) { return bundle(root / "Applications", "kept"); };
+    const auto link = [](const fs::path& root, const fs::path& at) {
+        fs::create_directories(root / "elsewhere");
+        fs::create_directories(at.parent_path());
+        fs::create_directory_symlink(root / "elsewhere", at);
     };
-    const std::vector<Refusal> refusals = {
-        {"a Trash that is a link elsewhere",
-         [&](const fs::path& root, const fs::path& home) {
-             fs::create_directories(home);
-             fs::create_directories(root / "elsewhere");
-             fs::create_directory_symlink(root / "elsewhere", home / ".Trash");
-             return app(root);
-         },
+    const std::vector<std::tuple<const char*, Arrange, const char*>> refusals = {
+        {"a Trash that is a link elsewhere", [&](auto& r, auto& h) { return link(r, h / ".Trash"), app(r); },
          "\u201cLidora.app\u201d couldn\u2019t be moved to the Trash because \u201c.Trash\u201d is a symbolic link."},
-        {"a home that is a link",
-         [&](const fs::path& root, const fs::path& home) {
-             fs::create_directories(root / "elsewhere");
-             fs::create_directories(home.parent_path());
-             fs::create_directory_symlink(root / "elsewhere", home);
-             return app(root);
-         },
-         "\u201cme\u201d is a symbolic link"},
+        {"a home that is a link", [&](auto& r, auto& h) { return link(r, h), app(r); },
+         "because \u201cme\u201d is a symbolic link."},
         {"a link on the way to the item",
-         [&](const fs::path& root, const fs::path&) {
-             app(root / "real");
-             fs::create_directory_symlink(root / "real" / "Applications", root / "Linked");
-             return root / "Linked" / "Lidora.app";
+         [&](auto& r, auto&) {
+             return link(r, r / "Linked"), bundle(r / "elsewhere", "kept"), r / "Linked" / "Lidora.app";
          },
          "because \u201cLinked\u201d is a symbolic link."},
         {"a Trash that is a file",
-         [&](const fs::path& root, const fs::path& home) {
-             fs::create_directories(home);
-             writeFile(home / ".Trash", "not a folder");
-             return app(root);
-         },
+         [&](auto& r, auto& h) { return fs::create_directories(h), writeFile(h / ".Trash", ""), app(r); },
          "because \u201c.Trash\u201d is not a folder."},
-        {"an item that is not there",
-         [&](const fs::path& root, const fs::path&) {
-             fs::create_directories(root / "Applications");
-             return root / "Applications" / "Missing.app";
-         },
+        {"an item that is not there", [&](auto& r, auto&) { return app(r).parent_path() / "Missing.app"; },
          "\u201cMissing.app\u201d couldn\u2019t be moved to the Trash because it doesn\u2019t exist."},
-        {"an item in the Trash already",
-         [&](const fs::path&, const fs::path& home) {
-             fs::create_directories(home / ".Trash" / "Old.app");
-             return home / ".Trash" / "Old.app";
-         },
+        {"an item in the Trash already", [&](auto&, auto& h) { return bundle(h / ".Trash", "kept"); },
          "because it is already in the Trash."},
-        {"the folder holding the Trash",
-         [&](const fs::path&, const fs::path& home) {
-             fs::create_directories(home / ".Trash");
-             return home;
-         },
+        {"the folder holding the Trash", [&](auto&, auto& h) { return fs::create_directories(h / ".Trash"), h; },
          "because the Trash is inside it."},
-        {"the root", [&](const fs::path&, const fs::path&) { return fs::path("/"); }, "doesn\u2019t name an item"},
+        {"the root of the disk", [&](auto&, auto&) { return fs::path("/"); }, "because it doesn\u2019t name an item."},
     };
-    for (const auto& refusal : refusals) {
-        TempDir fresh;
-        const auto home = fresh.path() / "Users" / "me";
+    for (const auto& [what, arrange, error] : refusals) {
+        TempDir root;
+        const auto home = root.path() / "Users" / "me";
         fs::create_directories(home.parent_path());
-        const auto item = refusal.arrange(fresh.path(), home);
-        const auto before = fs::exists(fs::symlink_status(item));
-        vmac::TrashRecycler recycler(fresh.path(), home, fourFortyTwo);
-        const auto error = recycler.recycle(item.string());
-        ASSERT_TRUE(error) << refusal.what;
-        EXPECT_THAT(*error, HasSubstr(refusal.error)) << refusal.what;
-        EXPECT_EQ(fs::exists(fs::symlink_status(item)), before) << refusal.what << ": the item moved";
-        if (fs::exists(fresh.path() / "elsewhere")) {
-            EXPECT_TRUE(fs::is_empty(fresh.path() / "elsewhere")) << refusal.what << ": a link was followed";
-        }
+        const auto item = arrange(root.path(), home);
+        const bool existed = fs::exists(fs::symlink_status(item));
+        const auto refused = vmac::TrashRecycler(root.path(), home, fourFortyTwo).recycle(item.string());
+        EXPECT_THAT(refused.value_or("moved"), HasSubstr(error)) << what;
+        EXPECT_EQ(fs::exists(fs::symlink_status(item)), existed) << what;
+        EXPECT_TRUE(!fs::exists(root.path() / "elsewhere") || fs::is_empty(root.path() / "elsewhere") ||
+                    readFile(root.path() / "elsewhere" / "Lidora.app" / "Contents" / "marker") == "kept")
+            << what << ": a link was followed";
     }
 }
 
 TEST_F(TrashRecyclerTest, ListingRefusesALinkedTrashAndSkipsFindersBookkeeping) {
     fs::create_directories(home / ".Trash" / "b.app");
-    writeFile(home / ".Trash" / "a.txt", "");
-    writeFile(home / ".Trash" / ".DS_Store", "");
-    writeFile(home / ".Trash" / ".hidden", "");
+    for (const auto* file : {"a.txt", ".DS_Store", ".hidden"}) {
+        writeFile(home / ".Trash" / file, "");
+    }
     EXPECT_THAT(trash.list().value(), ElementsAre(".hidden", "a.txt", "b.app"));
-
     fs::rename(home / ".Trash", home / "Real");
     fs::create_directory_symlink(home / "Real", home / ".Trash");
-    const auto listed = trash.list();
-    ASSERT_FALSE(listed);
-    EXPECT_THAT(listed.error(), HasSubstr("\u201c.Trash\u201d is a symbolic link"));
+    EXPECT_THAT(trash.list().error(), HasSubstr("\u201c.Trash\u201d is a symbolic link"));
 }
 
-// Root may write anywhere, so the unwritable Trash is tried as nobody in a child.
+// Root writes anywhere, so the move is tried as nobody in a child process.
 TEST_F(TrashRecyclerTest, ATrashThatCannotBeWrittenLeavesTheItemWhereItWas) {
     const passwd* nobody = ::getpwnam("nobody");
     const bool asRoot = ::geteuid() == 0;
@@ -206,44 +152,36 @@ TEST_F(TrashRecyclerTest, ATrashThatCannotBeWrittenLeavesTheItemWhereItWas) {
     const auto app = bundle(applications, "kept");
     fs::create_directories(trash.folder());
     if (asRoot) {
-        ::chmod(root.path().c_str(), 0755);
+        fs::permissions(root.path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
         for (const auto& entry : fs::recursive_directory_iterator(root.path())) {
-            ::lchown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
+            ASSERT_EQ(::lchown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
         }
-        ::chown(trash.folder().c_str(), 0, 0);  // someone else's, as after a restore by root
+        ASSERT_EQ(::chown(trash.folder().c_str(), 0, 0), 0);  // left behind by root
     }
-    ::chmod(trash.folder().c_str(), 0555);
+    fs::permissions(trash.folder(), fs::perms::owner_read | fs::perms::owner_exec);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
-        ::close(pipeFds[0]);
         if (asRoot &&
             (::setgroups(0, nullptr) != 0 || ::setresgid(nobody->pw_gid, nobody->pw_gid, nobody->pw_gid) != 0 ||
              ::setresuid(nobody->pw_uid, nobody->pw_uid, nobody->pw_uid) != 0)) {
             ::_exit(2);
         }
-        vmac::TrashRecycler recycler(root.path(), home, fourFortyTwo);
-        const auto error = recycler.recycle(app.string()).value_or("moved");
-        (void)!::write(pipeFds[1], error.data(), error.size());
-        ::_exit(0);
+        const auto error = trash.recycle(app.string()).value_or("moved");
+        ::_exit(::write(pipeFds[1], error.data(), error.size()) > 0 ? 0 : 3);
     }
     ::close(pipeFds[1]);
-    std::string error;
     char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        error.append(buffer, static_cast<std::size_t>(n));
-    }
+    const auto length = ::read(pipeFds[0], buffer, sizeof buffer);
     ::close(pipeFds[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "could not become nobody";
-    EXPECT_EQ(error,
+    ASSERT_EQ(status, 0) << "the child could not become nobody or report";
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(length, 0))),
               "\u201cLidora.app\u201d couldn\u2019t be moved to the Trash because you don\u2019t have permission to "
               "access \u201c.Trash\u201d.");
     EXPECT_EQ(readFile(app / "Contents" / "marker"), "kept");
-    ::chmod(trash.folder().c_str(), 0700);
 }
 
 }  // namespace
