@@ -5,11 +5,12 @@
 
 namespace lidora {
 
+// NSWorkspace's recycle operation: moves a file or folder to the Trash.
 class FileRecycler {
 public:
-    virtual ~FileRecycler() = default;  // NSWorkspace.recycle(_:completionHandler:) for one item
+    virtual ~FileRecycler() = default;
 
-    // Moves the item at `path` to the Trash: none on success, else the error's localizedDescription.
+    // Nothing on success, else the error's localized description.
     [[nodiscard]] virtual std::optional<std::string> recycle(const std::string& path) = 0;
 };
 

@@ -5,15 +5,17 @@
 
 namespace lidora {
 
+// NSPasteboard.generalPasteboard, for plain text: shared by every process
+// of the user's session.
 class Pasteboard {
 public:
-    virtual ~Pasteboard() = default;  // NSPasteboard.general: plain text only
+    virtual ~Pasteboard() = default;
 
-    // clearContents: empties it and makes this process the owner of what is put on next.
+    // Empties the pasteboard, as the first step of putting something on it.
     virtual void clearContents() = 0;
-    // setString(_:forType: .string): false when the text could not be put on.
-    [[nodiscard]] virtual bool setString(const std::string& text) = 0;
-    // string(forType: .string): the plain text on it, none when it holds no text.
+    // Puts `text` on it as plain text; false when the pasteboard refused.
+    virtual bool setString(const std::string& text) = 0;
+    // The plain text on it, if any.
     [[nodiscard]] virtual std::optional<std::string> string() const = 0;
 };
 
