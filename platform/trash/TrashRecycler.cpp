@@ -69,16 +69,14 @@ WalkFailure openFailure(int folder, const std::string& name, const std::string& 
     return {"opening " + quoted(name) + " failed (" + std::strerror(error) + ")"};
 }
 
-// Opens `folder` as a path descriptor, following no symbolic link below
-// `root` (or anywhere, for a folder outside it). Missing folders from the
-// `createFrom`-th part below the root on are made, the last one private.
+// Opens `folder` (below `root`) as a path descriptor, following no symbolic
+// link below the root. Missing folders from the `createFrom`-th part below
+// the root on are made, the last one private.
 Expected<FileDescriptor, WalkFailure> openFolder(const std::filesystem::path& root, const std::filesystem::path& folder,
                                                  std::size_t createFrom = SIZE_MAX) {
-    auto relative = relativeBelow(root, folder);
-    const auto start = relative ? root : std::filesystem::path("/");
+    const auto relative = relativeBelow(root, folder);
     if (!relative) {
-        relative = folder.relative_path();
-        createFrom = SIZE_MAX;
+        return unexpected(WalkFailure{quoted(folder.string()) + " is outside the Mac"});
     }
     std::vector<std::string> parts;
     for (const auto& part : *relative) {
@@ -86,12 +84,15 @@ Expected<FileDescriptor, WalkFailure> openFolder(const std::filesystem::path& ro
             parts.push_back(part.string());
         }
     }
-    FileDescriptor current(::open(start.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    // The root itself may be reached through a link: whoever set VMAC_ROOT chose it.
+    FileDescriptor current(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!current.valid()) {
-        return unexpected(WalkFailure{quoted(start.string()) + " can\u2019t be opened (" + std::strerror(errno) + ")",
-                                      errno == ENOENT});
+        const int error = errno;
+        return unexpected(WalkFailure{
+            "the Mac's root " + quoted(root.string()) + " can\u2019t be opened (" + std::strerror(error) + ")",
+            error == ENOENT});
     }
-    std::string currentName = start.filename().string();
+    std::string currentName = root.filename().string();
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const auto& part = parts[i];
         if (part == "..") {
@@ -145,18 +146,22 @@ std::optional<std::string> TrashRecycler::recycle(const std::string& path) {
 }
 
 Expected<std::string, std::string> TrashRecycler::moveToTrash(const std::filesystem::path& path) {
-    auto item = std::filesystem::absolute(path).lexically_normal();
-    if (!item.has_filename() && item.has_relative_path()) {
-        item = item.parent_path();  // "Lidora.app/" is the bundle itself
+    auto macPath = path.lexically_normal();  // "/.." is "/": nothing leads out of the root
+    if (!macPath.has_filename() && macPath.has_relative_path()) {
+        macPath = macPath.parent_path();  // "Lidora.app/" is the bundle itself
     }
-    const std::string name = item.filename().string();
+    const std::string name = macPath.filename().string();
     const auto cannot = [&](const std::string& reason) -> Expected<std::string, std::string> {
         return unexpected(quoted(name.empty() ? path.string() : name) +
                           " couldn\u2019t be moved to the Trash because " + reason + ".");
     };
+    if (!macPath.is_absolute()) {
+        return cannot("its path is not absolute");
+    }
     if (name.empty() || name == "." || name == "..") {
         return cannot("it doesn\u2019t name an item");
     }
+    const auto item = root_ / macPath.relative_path();
     if (relativeBelow(item, trash_)) {
         return cannot("the Trash is inside it");
     }

@@ -50,7 +50,8 @@ protected:
 TEST_F(TrashRecyclerTest, ClashingNamesGetFindersNamesAndNothingIsReplaced) {
     EXPECT_THAT(trash.list().value(), ElementsAre()) << "no Trash yet is an empty one";
     for (const auto* marker : {"first", "second", "third"}) {
-        EXPECT_EQ(trash.recycle(bundle(applications, marker).string()), std::nullopt) << marker;
+        bundle(applications, marker);
+        EXPECT_EQ(trash.recycle("/Applications/Lidora.app"), std::nullopt) << marker;
     }
     EXPECT_THAT(trash.list().value(), ElementsAre("Lidora 4.42.07 PM 2.app", "Lidora 4.42.07 PM.app", "Lidora.app"));
     EXPECT_EQ(markerIn("Lidora.app"), "first");
@@ -61,7 +62,7 @@ TEST_F(TrashRecyclerTest, ClashingNamesGetFindersNamesAndNothingIsReplaced) {
 
     // A link goes as the link; what it points at stays.
     fs::create_symlink(bundle(applications, "target"), root.path() / "Shortcut.app");
-    ASSERT_EQ(trash.recycle((root.path() / "Shortcut.app").string()), std::nullopt);
+    ASSERT_EQ(trash.recycle("/Shortcut.app/"), std::nullopt);
     EXPECT_TRUE(fs::is_symlink(trash.folder() / "Shortcut.app"));
     EXPECT_EQ(readFile(applications / "Lidora.app" / "Contents" / "marker"), "target");
 }
@@ -71,8 +72,9 @@ TEST_F(TrashRecyclerTest, SimultaneousMovesOfOneNameEachGetTheirOwnPlace) {
     std::vector<std::string> names(kMovers);
     std::vector<std::thread> movers;
     for (int i = 0; i < kMovers; ++i) {
-        const auto item = bundle(root.path() / std::to_string(i), std::to_string(i));
-        movers.emplace_back([&, i, item] {
+        bundle(root.path() / std::to_string(i), std::to_string(i));
+        movers.emplace_back([&, i] {
+            const auto item = "/" + std::to_string(i) + "/Lidora.app";
             auto moved = vmac::TrashRecycler(root.path(), home, fourFortyTwo).moveToTrash(item);
             names[i] = moved ? *moved : moved.error();
         });
@@ -87,44 +89,54 @@ TEST_F(TrashRecyclerTest, SimultaneousMovesOfOneNameEachGetTheirOwnPlace) {
 }
 
 TEST(TrashRecyclerRefusals, WhatCannotGoLeavesTheItemInPlaceAndSaysWhy) {
-    // Each arranges a root with Users/ and returns the item; "elsewhere" must stay empty.
-    using Arrange = std::function<fs::path(const fs::path& root, const fs::path& home)>;
-    const auto app = [](const fs::path& root) { return bundle(root / "Applications", "kept"); };
+    // Each lays out a root that has Users/ and names the item as the Mac does.
+    using Arrange = std::function<std::string(const fs::path& root, const fs::path& home)>;
+    const auto app = [](const fs::path& root) { bundle(root / "Applications", "kept"); };
     const auto link = [](const fs::path& root, const fs::path& at) {
         fs::create_directories(root / "elsewhere");
         fs::create_directories(at.parent_path());
         fs::create_directory_symlink(root / "elsewhere", at);
     };
+    const std::string lidora = "/Applications/Lidora.app";
     const std::vector<std::tuple<const char*, Arrange, const char*>> refusals = {
-        {"a Trash that is a link elsewhere", [&](auto& r, auto& h) { return link(r, h / ".Trash"), app(r); },
+        {"a Trash that is a link elsewhere", [&](auto& r, auto& h) { return link(r, h / ".Trash"), app(r), lidora; },
          "\u201cLidora.app\u201d couldn\u2019t be moved to the Trash because \u201c.Trash\u201d is a symbolic link."},
-        {"a home that is a link", [&](auto& r, auto& h) { return link(r, h), app(r); },
+        {"a home that is a link", [&](auto& r, auto& h) { return link(r, h), app(r), lidora; },
          "because \u201cme\u201d is a symbolic link."},
         {"a link on the way to the item",
-         [&](auto& r, auto&) {
-             return link(r, r / "Linked"), bundle(r / "elsewhere", "kept"), r / "Linked" / "Lidora.app";
-         },
+         [&](auto& r, auto&) { return link(r, r / "Linked"), bundle(r / "elsewhere", "kept"), "/Linked/Lidora.app"; },
          "because \u201cLinked\u201d is a symbolic link."},
         {"a Trash that is a file",
-         [&](auto& r, auto& h) { return fs::create_directories(h), writeFile(h / ".Trash", ""), app(r); },
+         [&](auto& r, auto& h) { return fs::create_directories(h), writeFile(h / ".Trash", ""), app(r), lidora; },
          "because \u201c.Trash\u201d is not a folder."},
-        {"an item that is not there", [&](auto& r, auto&) { return app(r).parent_path() / "Missing.app"; },
+        {"an item that is not there", [&](auto& r, auto&) { return app(r), "/Applications/Missing.app"; },
          "\u201cMissing.app\u201d couldn\u2019t be moved to the Trash because it doesn\u2019t exist."},
-        {"an item in the Trash already", [&](auto&, auto& h) { return bundle(h / ".Trash", "kept"); },
+        {"a path of the host, not of the Mac",
+         [&](auto& r, auto&) { return app(r), (r / "Applications/Lidora.app").string(); },
+         "because \u201ctmp\u201d doesn\u2019t exist."},
+        {"an item in the Trash already",
+         [&](auto&, auto& h) { return bundle(h / ".Trash", "kept"), std::string("/Users/me/.Trash/Lidora.app"); },
          "because it is already in the Trash."},
-        {"the folder holding the Trash", [&](auto&, auto& h) { return fs::create_directories(h / ".Trash"), h; },
+        {"the folder holding the Trash",
+         [&](auto&, auto& h) { return fs::create_directories(h / ".Trash"), std::string("/Users/me/../me"); },
          "because the Trash is inside it."},
-        {"the root of the disk", [&](auto&, auto&) { return fs::path("/"); }, "because it doesn\u2019t name an item."},
+        {"the Mac's root", [&](auto&, auto&) { return "/.."; }, "because it doesn\u2019t name an item."},
+        {"a relative path", [&](auto& r, auto&) { return app(r), "Applications/Lidora.app"; },
+         "because its path is not absolute."},
     };
     for (const auto& [what, arrange, error] : refusals) {
         TempDir root;
         const auto home = root.path() / "Users" / "me";
         fs::create_directories(home.parent_path());
-        const auto item = arrange(root.path(), home);
-        const bool existed = fs::exists(fs::symlink_status(item));
+        const fs::path item = arrange(root.path(), home);
+        const auto onHost = root.path() / item.lexically_normal().relative_path();
+        const bool existed = fs::exists(fs::symlink_status(onHost));
         const auto refused = vmac::TrashRecycler(root.path(), home, fourFortyTwo).recycle(item.string());
         EXPECT_THAT(refused.value_or("moved"), HasSubstr(error)) << what;
-        EXPECT_EQ(fs::exists(fs::symlink_status(item)), existed) << what;
+        EXPECT_EQ(fs::exists(fs::symlink_status(onHost)), existed) << what;
+        EXPECT_TRUE(fs::exists(root.path() / "Applications" / "Lidora.app") ||
+                    !fs::exists(root.path() / "Applications"))
+            << what;
         EXPECT_TRUE(!fs::exists(root.path() / "elsewhere") || fs::is_empty(root.path() / "elsewhere") ||
                     readFile(root.path() / "elsewhere" / "Lidora.app" / "Contents" / "marker") == "kept")
             << what << ": a link was followed";
@@ -168,7 +180,7 @@ TEST_F(TrashRecyclerTest, ATrashThatCannotBeWrittenLeavesTheItemWhereItWas) {
              ::setresuid(nobody->pw_uid, nobody->pw_uid, nobody->pw_uid) != 0)) {
             ::_exit(2);
         }
-        const auto error = trash.recycle(app.string()).value_or("moved");
+        const auto error = trash.recycle("/Applications/Lidora.app").value_or("moved");
         ::_exit(::write(pipeFds[1], error.data(), error.size()) > 0 ? 0 : 3);
     }
     ::close(pipeFds[1]);
