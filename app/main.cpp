@@ -40,6 +40,7 @@
 #include "platform/log/UnifiedLogSink.h"
 #include "platform/media/VirtualAudioHardware.h"
 #include "platform/media/VirtualCMIOHardware.h"
+#include "platform/pasteboard/VirtualPasteboard.h"
 #include "platform/prefs/FileUserDefaults.h"
 #include "platform/servicemanagement/VirtualDaemonService.h"
 #include "platform/session/VirtualPowerSources.h"
@@ -51,6 +52,7 @@
 #include "platform/system/VirtualProcessEnvironment.h"
 #include "platform/system/VirtualSystemControl.h"
 #include "platform/system/VirtualSystemSettings.h"
+#include "platform/trash/TrashRecycler.h"
 #include "platform/vmac/FileDescriptor.h"
 #include "platform/windowserver/VirtualWindowServer.h"
 #include "platform/xpc/MachService.h"
@@ -84,30 +86,14 @@ FileDescriptor quitOnSignals() {
     return FileDescriptor(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
 }
 
-// SEAM: the virtual Mac's general pasteboard and Trash come with their own
-// work; until then copying and recycling report that they cannot.
-class NoPasteboard final : public Pasteboard {
-public:
-    void clearContents() override {}
-    bool setString(const std::string& /*text*/) override { return false; }
-    [[nodiscard]] std::optional<std::string> string() const override { return std::nullopt; }
-};
-
-class NoTrash final : public FileRecycler {
-public:
-    [[nodiscard]] std::optional<std::string> recycle(const std::string& /*path*/) override {
-        return std::string("This Mac has no Trash.");
-    }
-};
-
 // The pasteboard and the Trash the settings window uses.
 struct DesktopServices {
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<FileRecycler> recycler;
 };
 
-DesktopServices makeDesktopServices(const VmacPaths& /*paths*/) {
-    return {std::make_unique<NoPasteboard>(), std::make_unique<NoTrash>()};
+DesktopServices makeDesktopServices(const VmacPaths& paths) {
+    return {VirtualPasteboard::forCurrentUser(paths), std::make_unique<TrashRecycler>(paths)};
 }
 
 }  // namespace

@@ -52,6 +52,8 @@ int runMenubar(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runScreen(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runShortcuts(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runSiri(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runPasteboard(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runTrash(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

@@ -85,6 +85,8 @@ constexpr Command kCommands[] = {
     {"ui", "script a running app's windows: tree, press, set, select, menubar", runUi},
     {"shortcuts", "list the apps' Shortcuts actions, or run one (vmac shortcuts run TITLE)", runShortcuts},
     {"siri", "say a phrase to Siri (vmac siri \"Dim the logo with Lidora\")", runSiri},
+    {"pasteboard", "print the general pasteboard's text, or set or clear it", runPasteboard},
+    {"trash", "list the user's Trash, or move items into it", runTrash},
 };
 
 void printUsage(std::FILE* out) {

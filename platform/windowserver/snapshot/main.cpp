@@ -18,11 +18,12 @@ namespace lidora::vmac {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vmac screen [--display ID] [--scale 1|2] --png FILE\n\n"
+    "usage: vmac screen [--display ID] [--scale 1|2] [--width POINTS] --png FILE\n\n"
     "Saves the top strip of a display (the primary one by default), as tall as its\n"
     "menu bar, at 2 pixels a point unless told: the desktop or the full-screen app,\n"
     "the menu bar with the Apple menu's logo where it is shown, the menu-bar cover,\n"
-    "and every panel on screen there, composited with its alpha.\n";
+    "and every panel on screen there, composited with its alpha. --width keeps only\n"
+    "the leftmost POINTS of it.\n";
 
 const QColor kWallpaper(58, 96, 160);
 const QColor kAppContent(44, 44, 46);
@@ -48,9 +49,16 @@ void drawMenuBar(QPainter& painter, const QRectF& bar, double scale) {
 }
 
 int snapshot(const VmacPaths& paths, const std::vector<std::string>& arguments) {
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h" || argument == "help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     std::optional<DisplayID> display;
     std::string file;
     double scale = 2;
+    std::optional<double> width;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const bool hasValue = i + 1 < arguments.size();
         if (arguments[i] == "--display" && hasValue) {
@@ -58,6 +66,13 @@ int snapshot(const VmacPaths& paths, const std::vector<std::string>& arguments) 
             display = id > 0 && id <= UINT32_MAX ? std::optional(static_cast<DisplayID>(id)) : std::nullopt;
             if (!display) {
                 std::fprintf(stderr, "vmac screen: --display takes a display id\n");
+                return 64;
+            }
+        } else if (arguments[i] == "--width" && hasValue) {
+            char* end = nullptr;
+            width = std::strtod(arguments[++i].c_str(), &end);
+            if (end == arguments[i].c_str() || *end != '\0' || !(*width > 0 && *width <= 100000)) {
+                std::fprintf(stderr, "vmac screen: --width takes a number of points\n");
                 return 64;
             }
         } else if (arguments[i] == "--png" && hasValue) {
@@ -132,6 +147,9 @@ int snapshot(const VmacPaths& paths, const std::vector<std::string>& arguments) 
         }
     }
     painter.end();
+    if (width && *width * scale < image.width()) {
+        image = image.copy(0, 0, static_cast<int>(*width * scale), image.height());
+    }
     if (!image.save(QString::fromStdString(file), "PNG")) {
         std::fprintf(stderr, "vmac screen: cannot write %s\n", file.c_str());
         return 1;

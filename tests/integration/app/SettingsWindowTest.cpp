@@ -112,8 +112,9 @@ TEST_F(SettingsWindow, ReopeningOpensItAndItsSwitchesFollowThePreferencesBothWay
     EXPECT_EQ(vmac({"ui", "menubar", "Lidora"}).status, 1);
 
     ok({"ui", "press", "Copy Diagnostics"});
-    // TODO: read the copied text back with `vmac pasteboard` once the
-    // virtual Mac has its general pasteboard.
+    EXPECT_TRUE(VirtualMac::waitFor(
+        [this] { return vmac({"pasteboard"}).out.find("\nLogo brightness: ") != std::string::npos; }, 5000ms))
+        << vmac({"pasteboard"}).out;
 }
 
 TEST_F(SettingsWindow, UninstallGivesTheLightBackAtFullBrightnessRemovesTheHelperAndQuits) {
@@ -140,7 +141,8 @@ TEST_F(SettingsWindow, UninstallGivesTheLightBackAtFullBrightnessRemovesTheHelpe
     EXPECT_NEAR(nits(), kFullNits, kFullNits * 0.01) << "lit at full brightness";
     EXPECT_THAT(vmac({"loginitems"}).out, Not(HasSubstr("com.zelquin.lidora.helper")));
     EXPECT_EQ(appDefault("onAirDarkOtherwise"), "0\n");
-    // TODO: expect the bundle in `vmac trash` once the virtual Mac has a Trash.
+    EXPECT_EQ(vmac({"trash"}).out, "Lidora.app\n");
+    EXPECT_TRUE(logShows("Moved Lidora to the Trash"));
 }
 
 }  // namespace
