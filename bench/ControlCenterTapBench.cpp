@@ -1,13 +1,17 @@
 // Times one `vmac controlcenter tap logo-brightness` end to end (the
 // extension process started, the daemon called, the level stored, the
 // running app notified, the control read again) against one bare daemon
-// call from a fresh process, on a virtual Mac with the app running.
-#include <algorithm>
+// call from a fresh process, on a virtual Mac with the app running. Taps and
+// bare calls alternate within each round; after each tap the app's own
+// answer to it (applying the level, the display nudge and its restore) is
+// let finish untimed, so it does not land in the next sample.
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
+#include "bench/BenchRounds.h"
 #include "tests/support/VirtualMac.h"
 
 using namespace lidora::testing;
@@ -15,7 +19,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kRuns = 40;
+constexpr int kRounds = 7;
+constexpr int kPairs = 6;
+constexpr int kWarmUpPairs = 2;
+// Longer than the app's apply and the 0.15 s nudge restore a tap sets off.
+constexpr auto kSettle = std::chrono::milliseconds(250);
 
 double timed(const VirtualMac& mac, const std::vector<std::string>& argv) {
     const auto start = Clock::now();
@@ -25,17 +33,6 @@ double timed(const VirtualMac& mac, const std::vector<std::string>& argv) {
         throw std::runtime_error(argv.front() + " failed: " + result.out + result.err);
     }
     return elapsed;
-}
-
-struct Spread {
-    double median;
-    double p10;
-    double p90;
-};
-
-Spread spread(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() / 10], samples[samples.size() * 9 / 10]};
 }
 
 bool logShows(const VirtualMac& mac, const std::string& text) {
@@ -60,20 +57,34 @@ int main() try {
     const auto bare = mac.signedCopy(HELPER_CALL_ONCE, "helper-call-once", "com.zelquin.lidora.control", "K7QX4N2M9T");
     const std::vector<std::string> tap{(mac.bin() / "vmac").string(), "controlcenter", "tap", "logo-brightness"};
 
+    const auto tapOnce = [&] {
+        const double elapsed = timed(mac, tap);
+        std::this_thread::sleep_for(kSettle);
+        return elapsed;
+    };
     // Warm both paths (daemon started, caches filled), then alternate.
-    timed(mac, tap);
-    timed(mac, {bare.string()});
-    std::vector<double> taps;
-    std::vector<double> calls;
-    for (int i = 0; i < kRuns; ++i) {
-        taps.push_back(timed(mac, tap));
-        calls.push_back(timed(mac, {bare.string()}));
+    for (int i = 0; i < kWarmUpPairs; ++i) {
+        tapOnce();
+        timed(mac, {bare.string()});
     }
-    const auto t = spread(taps);
-    const auto c = spread(calls);
-    std::printf("controlcenter tap: median %.2f ms (p10 %.2f, p90 %.2f) over %d runs\n", t.median, t.p10, t.p90, kRuns);
-    std::printf("bare helper call in a fresh process: median %.2f ms (p10 %.2f, p90 %.2f)\n", c.median, c.p10, c.p90);
-    std::printf("ratio controlcenter_tap_vs_bare_helper_call = %.2f (goal <= 3.0)\n", t.median / c.median);
+    lidora::bench::Rounds rounds;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<double> taps;
+        std::vector<double> calls;
+        for (int i = 0; i < kPairs; ++i) {
+            if (i % 2 == 0) {
+                calls.push_back(timed(mac, {bare.string()}));
+                taps.push_back(tapOnce());
+            } else {
+                taps.push_back(tapOnce());
+                calls.push_back(timed(mac, {bare.string()}));
+            }
+        }
+        rounds.add(taps, calls);
+    }
+    std::printf("controlcenter tap: median %.2f ms (%d rounds of %d)\n", rounds.subject(), kRounds, kPairs);
+    std::printf("bare helper call in a fresh process: median %.2f ms\n", rounds.baseline());
+    rounds.report("controlcenter_tap_vs_bare_helper_call", 3.0);
     return 0;
 } catch (const std::exception& error) {
     std::fprintf(stderr, "bench-controlcenter-tap: %s\n", error.what());
