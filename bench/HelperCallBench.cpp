@@ -10,12 +10,14 @@
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <systemd/sd-id128.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -165,6 +167,27 @@ double timedBareCall(const std::string& path) {
     return milliseconds(Clock::now() - start);
 }
 
+// Processor time of every thread of `pid`, in nanoseconds: what serving
+// cost, whatever the load made the caller wait.
+std::uint64_t processorTimeNs(pid_t pid) {
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream in(task.path() / "schedstat");
+        std::uint64_t ns = 0;
+        if (in >> ns) {
+            total += ns;
+        }
+    }
+    return total;
+}
+
+double threadProcessorUs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
 void syncDisk(const std::filesystem::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
@@ -202,11 +225,29 @@ int main() {
         sched_setaffinity(0, sizeof set, &set);
     }
 
+    timedHelperCall(loop, connector);  // start the daemon
     // Warm-up: the daemon started, both servers' pages and caches in use.
     for (int i = 0; i < kWarmUpPairs; ++i) {
         timedHelperCall(loop, connector);
         timedBareCall(barePath);
     }
+    const auto daemon = mac.pidOf("com.zelquin.lidora.helper").value_or(0);
+    const auto daemonBefore = processorTimeNs(daemon);
+    const auto bareBefore = processorTimeNs(bareServer);
+    double clientHelperUs = 0;
+    double clientBareUs = 0;
+    const auto helperCall = [&] {
+        const double start = threadProcessorUs();
+        const double elapsed = timedHelperCall(loop, connector);
+        clientHelperUs += threadProcessorUs() - start;
+        return elapsed;
+    };
+    const auto bareCall = [&] {
+        const double start = threadProcessorUs();
+        const double elapsed = timedBareCall(barePath);
+        clientBareUs += threadProcessorUs() - start;
+        return elapsed;
+    };
     bench::Rounds warm;
     for (int round = 0; round < kWarmRounds; ++round) {
         std::vector<double> helper;
@@ -214,15 +255,18 @@ int main() {
         for (int i = 0; i < kWarmPairs; ++i) {
             // Alternate which goes first, so neither always follows the other.
             if (i % 2 == 0) {
-                bare.push_back(timedBareCall(barePath));
-                helper.push_back(timedHelperCall(loop, connector));
+                bare.push_back(bareCall());
+                helper.push_back(helperCall());
             } else {
-                helper.push_back(timedHelperCall(loop, connector));
-                bare.push_back(timedBareCall(barePath));
+                helper.push_back(helperCall());
+                bare.push_back(bareCall());
             }
         }
         warm.add(helper, bare);
     }
+    constexpr double kWarmCalls = kWarmRounds * kWarmPairs;
+    const double daemonUs = static_cast<double>(processorTimeNs(daemon) - daemonBefore) / 1e3 / kWarmCalls;
+    const double bareServerUs = static_cast<double>(processorTimeNs(bareServer) - bareBefore) / 1e3 / kWarmCalls;
     kill(bareServer, SIGKILL);
     waitpid(bareServer, nullptr, 0);
 
@@ -243,6 +287,8 @@ int main() {
     std::printf("bare sd-bus round trip, new connection: median %.3f ms (%d rounds of %d)\n", warm.baseline(),
                 kWarmRounds, kWarmPairs);
     std::printf("warm helper call, new connection:       median %.3f ms\n", warm.subject());
+    std::printf("processor time per warm call: server %.1f us (bare %.1f us), client %.1f us (bare %.1f us)\n",
+                daemonUs, bareServerUs, clientHelperUs / kWarmCalls, clientBareUs / kWarmCalls);
     std::printf("cold helper call, daemon started:       median %.3f ms (%d rounds of %d)\n", cold.subject(),
                 kColdRounds, kColdRuns);
     warm.report("warm_call_vs_bare_round_trip", 1.5);
