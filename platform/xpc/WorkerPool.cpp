@@ -15,16 +15,6 @@ WorkerPool::~WorkerPool() {
     }
 }
 
-void WorkerPool::prestart() {
-    const std::lock_guard lock(mutex_);
-    if (!threads_.empty() || maxThreads_ == 0 || stopping_) {
-        return;
-    }
-    // Idle from now on, so a job that comes before it first waits is its.
-    ++idle_;
-    threads_.emplace_back([this] { work(true); });
-}
-
 bool WorkerPool::submit(std::function<void()> job) {
     const std::lock_guard lock(mutex_);
     const std::size_t unserved = jobs_.size() + 1 > idle_ ? jobs_.size() + 1 - idle_ : 0;
@@ -34,7 +24,7 @@ bool WorkerPool::submit(std::function<void()> job) {
     }
     jobs_.push_back(std::move(job));
     if (unserved > 0 && canStart > 0) {
-        threads_.emplace_back([this] { work(false); });
+        threads_.emplace_back([this] { work(); });
     } else {
         wake_.notify_one();
     }
@@ -46,13 +36,10 @@ std::size_t WorkerPool::threadCount() const {
     return threads_.size();
 }
 
-void WorkerPool::work(bool countedIdle) {
+void WorkerPool::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        if (!countedIdle) {
-            ++idle_;
-        }
-        countedIdle = false;
+        ++idle_;
         wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
         --idle_;
         if (jobs_.empty()) {

@@ -23,20 +23,13 @@ public:
     // Waits for running jobs; their owners must have told them to stop.
     ~WorkerPool();
 
-    // Starts a thread to wait for jobs before any comes, unless one exists:
-    // the first job then wakes it instead of paying for a new thread while
-    // its client waits, and on a busy processor a new thread is let run
-    // only behind the others, a woken one at once.
-    void prestart();
-
     // False, and the job dropped, when every thread is busy and the queue full.
     [[nodiscard]] bool submit(std::function<void()> job);
 
     [[nodiscard]] std::size_t threadCount() const;
 
 private:
-    // `countedIdle`: the thread was counted idle before it started.
-    void work(bool countedIdle);
+    void work();
 
     const std::size_t maxThreads_;
     const std::size_t maxWaiting_;

@@ -64,9 +64,6 @@ void XpcServiceListener::resume() {
         return;
     }
     watch_ = loop_.watch(socket_.get(), FdEvent::Readable, [this](unsigned) { acceptPending(); });
-    // launchd starts us because a client connected: its connection is the
-    // first job, and the thread for it starts while the peer is checked.
-    workers_.prestart();
 }
 
 void XpcServiceListener::acceptPending() {

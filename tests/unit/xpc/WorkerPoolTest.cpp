@@ -36,32 +36,5 @@ TEST(WorkerPool, RefusesJobsBeyondItsThreadsAndQueue) {
     }
 }
 
-TEST(WorkerPool, APrestartedThreadServesTheFirstJob) {
-    const struct {
-        std::size_t maxThreads;
-        int prestarts;
-        std::size_t threadsBeforeJobs;
-    } cases[] = {
-        {2, 1, 1},
-        {2, 3, 1},  // only while there is no thread yet
-        {0, 1, 0},  // a pool that may have none gets none
-    };
-    for (const auto& c : cases) {
-        WorkerPool pool(c.maxThreads, 1);
-        for (int i = 0; i < c.prestarts; ++i) {
-            pool.prestart();
-        }
-        EXPECT_EQ(pool.threadCount(), c.threadsBeforeJobs);
-        if (c.maxThreads == 0) {
-            continue;
-        }
-        // Submitted at once, maybe before the thread first waits: still its.
-        std::promise<void> ran;
-        ASSERT_TRUE(pool.submit([&] { ran.set_value(); }));
-        ran.get_future().wait();
-        EXPECT_EQ(pool.threadCount(), 1U) << "the first job needs no second thread";
-    }
-}
-
 }  // namespace
 }  // namespace lidora::vmac
