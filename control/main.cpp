@@ -22,8 +22,16 @@ int main() {
     const auto sink = UnifiedLogSink::forCurrentProcess();
     const Logger log(sink, std::string(kLogSubsystem), "control");
 
-    FileUserDefaults defaults(paths, "com.zelquin.lidora.control",
-                              [&](const std::string& warning) { log.error("%{public}s", warning); });
+    // Not flushed to disk: the extension writes only the level a tap steps
+    // to, while Control Center waits. The file is still replaced whole, so a
+    // process killed part-way leaves the previous level. A power cut may cost
+    // that last step, or on a file system that can put the rename on disk
+    // before the data, the app-group file (kept aside, read as empty): the
+    // level is back at 100 % and the app publishes its keep-dark flag again
+    // at start. Both are a tap to repeat, not settings lost.
+    FileUserDefaults defaults(
+        paths, "com.zelquin.lidora.control", [&](const std::string& warning) { log.error("%{public}s", warning); },
+        Durability::unflushed);
     VmacBus bus(loop, paths, Logger(sink, "com.zelquin.vmac", "bus"));
     VirtualXpcConnector connector(loop, machServiceSocket(paths, "").parent_path());
     control::HelperClient client(loop, connector);

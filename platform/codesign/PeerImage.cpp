@@ -1,12 +1,10 @@
 #include "platform/codesign/PeerImage.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <optional>
 
 #include "platform/codesign/SocketClientEnd.h"
-#include "platform/vmac/FileDescriptor.h"
 
 namespace lidora::vmac {
 
@@ -14,9 +12,8 @@ namespace {
 
 // The stamp of the file process `pid` runs now.
 std::optional<FileStamp> runningExecutable(pid_t pid) {
-    const FileDescriptor fd(::open(("/proc/" + std::to_string(pid) + "/exe").c_str(), O_PATH | O_CLOEXEC));
     struct stat info {};
-    if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
+    if (::stat(("/proc/" + std::to_string(pid) + "/exe").c_str(), &info) != 0) {
         return std::nullopt;
     }
     return fileStampOf(info);

@@ -359,14 +359,10 @@ Expected<SignatureRecord, std::string> SignatureStore::verifyProcess(pid_t pid) 
         return unexpected("no process " + std::to_string(pid));
     }
     // The link leads to the very file the process runs, even if it has since
-    // been renamed or deleted.
+    // been renamed or deleted; stat follows it as open would, in one call.
     const std::filesystem::path exe = "/proc/" + std::to_string(pid) + "/exe";
-    const FileDescriptor fd(::open(exe.c_str(), O_PATH | O_CLOEXEC));
-    if (!fd.valid()) {
-        return unexpected(systemError("cannot open", exe));
-    }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
+    if (::stat(exe.c_str(), &info) != 0) {
         return unexpected(systemError("cannot inspect", exe));
     }
     return lookUp(fileStampOf(info));

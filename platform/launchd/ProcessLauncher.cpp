@@ -193,8 +193,12 @@ Expected<pid_t, std::string> ProcessLauncher::start(const LaunchJob& job, const 
     if (makeDirectories(pidFile.parent_path())) {
         auto temporary = pidFile;
         temporary += ".tmp";
-        // A missing pid file only hides the process from `vmac status`.
-        [[maybe_unused]] auto written = replaceFileAtomically(pidFile, temporary, std::to_string(*pid) + "\n", 0644);
+        // A missing pid file only hides the process from `vmac status`. Not
+        // flushed: it is written at every on-demand start, while the client
+        // waits, and describes processes a power loss ends anyway; readers
+        // take a pid only when it names a live process.
+        [[maybe_unused]] auto written =
+            replaceFileAtomically(pidFile, temporary, std::to_string(*pid) + "\n", 0644, Durability::unflushed);
     }
     return *pid;
 }

@@ -76,17 +76,20 @@ private:
 
 }  // namespace
 
-FileUserDefaults::FileUserDefaults(PreferencesDirectory directory, std::string bundleIdentifier, WarningHandler warn)
+FileUserDefaults::FileUserDefaults(PreferencesDirectory directory, std::string bundleIdentifier, WarningHandler warn,
+                                   Durability durability)
     : directory_(std::move(directory)),
       bundleIdentifier_(std::move(bundleIdentifier)),
       warn_(std::move(warn)),
+      durability_(durability),
       observers_(std::make_shared<Observers>()),
       watch_(std::make_shared<FolderWatch>(directory_.path())),
-      standard_(std::make_shared<DomainDefaults>(PreferenceDomain::open(directory_, bundleIdentifier_, warn_), watch_,
-                                                 notifier())) {}
+      standard_(std::make_shared<DomainDefaults>(openDomain(bundleIdentifier_), watch_, notifier())) {}
 
-FileUserDefaults::FileUserDefaults(const VmacPaths& paths, std::string bundleIdentifier, WarningHandler warn)
-    : FileUserDefaults(PreferencesDirectory::ofCurrentUser(paths), std::move(bundleIdentifier), std::move(warn)) {}
+FileUserDefaults::FileUserDefaults(const VmacPaths& paths, std::string bundleIdentifier, WarningHandler warn,
+                                   Durability durability)
+    : FileUserDefaults(PreferencesDirectory::ofCurrentUser(paths), std::move(bundleIdentifier), std::move(warn),
+                       durability) {}
 
 FileUserDefaults::~FileUserDefaults() = default;
 
@@ -102,7 +105,7 @@ std::shared_ptr<UserDefaults> FileUserDefaults::suite(std::string_view name) {
     if (name == bundleIdentifier_) {
         return nullptr;
     }
-    auto domain = PreferenceDomain::open(directory_, std::string(name), warn_);
+    auto domain = openDomain(std::string(name));
     if (!domain) {
         return nullptr;
     }
@@ -113,6 +116,14 @@ std::shared_ptr<UserDefaults> FileUserDefaults::suite(std::string_view name) {
         return nullptr;
     }
     return std::make_shared<DomainDefaults>(std::move(domain), watch_, notifier());
+}
+
+Expected<PreferenceDomain, std::string> FileUserDefaults::openDomain(std::string name) const {
+    auto domain = PreferenceDomain::open(directory_, std::move(name), warn_);
+    if (domain) {
+        domain->setDurability(durability_);
+    }
+    return domain;
 }
 
 std::function<void()> FileUserDefaults::notifier() const {

@@ -18,9 +18,12 @@ namespace lidora::vmac {
 // standard defaults are the domain named after the bundle identifier.
 class FileUserDefaults final : public UserDefaultsProvider {
 public:
-    FileUserDefaults(PreferencesDirectory directory, std::string bundleIdentifier, WarningHandler warn = {});
+    // Writes of every domain opened here are as durable as `durability` says.
+    FileUserDefaults(PreferencesDirectory directory, std::string bundleIdentifier, WarningHandler warn = {},
+                     Durability durability = Durability::flushed);
     // The preferences folder of the user this process runs as.
-    FileUserDefaults(const VmacPaths& paths, std::string bundleIdentifier, WarningHandler warn = {});
+    FileUserDefaults(const VmacPaths& paths, std::string bundleIdentifier, WarningHandler warn = {},
+                     Durability durability = Durability::flushed);
     FileUserDefaults(const FileUserDefaults&) = delete;
     FileUserDefaults& operator=(const FileUserDefaults&) = delete;
     ~FileUserDefaults() override;
@@ -48,10 +51,12 @@ private:
     using Observers = CallbackList<void(), std::mutex>;
 
     [[nodiscard]] std::function<void()> notifier() const;
+    [[nodiscard]] Expected<PreferenceDomain, std::string> openDomain(std::string name) const;
 
     PreferencesDirectory directory_;
     std::string bundleIdentifier_;
     WarningHandler warn_;
+    Durability durability_;
     std::shared_ptr<Observers> observers_;
     std::shared_ptr<FolderWatch> watch_;
     std::shared_ptr<UserDefaults> standard_;

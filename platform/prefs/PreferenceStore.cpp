@@ -217,7 +217,8 @@ Expected<bool, std::string> PreferenceDomain::update(const DomainChange& change)
         reports_->warn("kept " + file_.string() + " aside as " + *aside + " because it is not a preferences domain (" +
                        *current->unreadable + ")");
     }
-    if (auto replaced = replaceFileAtomically(file_, sibling(".json.tmp"), *bytes, kDomainFileMode); !replaced) {
+    if (auto replaced = replaceFileAtomically(file_, sibling(".json.tmp"), *bytes, kDomainFileMode, durability_);
+        !replaced) {
         return unexpected(replaced.error());
     }
     return true;

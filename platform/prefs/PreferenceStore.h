@@ -59,6 +59,9 @@ public:
 
     // How long a write waits for another process's lock before failing.
     void setLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+    // Whether writes must survive a power loss (the default) or only a
+    // writer killed part-way.
+    void setDurability(Durability durability) { durability_ = durability; }
 
 private:
     class Reports;
@@ -74,6 +77,7 @@ private:
     std::filesystem::path file_;
     std::shared_ptr<Reports> reports_;
     std::chrono::milliseconds lockWait_ = kLockWait;
+    Durability durability_ = Durability::flushed;
 };
 
 // Names of the domains in a folder, sorted; none when the folder is missing.

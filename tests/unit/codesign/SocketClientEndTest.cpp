@@ -1,0 +1,68 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/codesign/SocketClientEnd.h"
+#include "platform/vmac/FileDescriptor.h"
+
+namespace lidora::vmac {
+namespace {
+
+std::uint64_t inodeOf(int fd) {
+    struct stat info {};
+    EXPECT_EQ(::fstat(fd, &info), 0);
+    return info.st_ino;
+}
+
+// This process, with many descriptors open so the listing takes more than
+// one read of the folder, holding the client end as each case says.
+TEST(CheckHeldSinceLastExec, FindsTheConnectionAmongManyDescriptors) {
+    enum class Held { withCloseOnExec, withoutCloseOnExec, closed };
+    const struct {
+        Held held;
+        std::string error;  // empty: admitted
+    } cases[] = {
+        {Held::withCloseOnExec, ""},
+        {Held::withoutCloseOnExec, "without close-on-exec"},
+        {Held::closed, "does not hold the connection"},
+    };
+    std::vector<FileDescriptor> padding;
+    for (int i = 0; i < 600; ++i) {
+        padding.emplace_back(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(padding.back().valid());
+    }
+    for (const auto& c : cases) {
+        int ends[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        FileDescriptor client(ends[0]);
+        const FileDescriptor server(ends[1]);
+        const auto inode = inodeOf(client.get());
+        if (c.held == Held::withoutCloseOnExec) {
+            ASSERT_EQ(::fcntl(client.get(), F_SETFD, 0), 0);
+        }
+        if (c.held == Held::closed) {
+            client.reset();
+        }
+        const auto verdict = checkHeldSinceLastExec(::getpid(), inode);
+        if (c.error.empty()) {
+            EXPECT_TRUE(verdict) << verdict.error();
+        } else {
+            ASSERT_FALSE(verdict);
+            EXPECT_NE(verdict.error().find(c.error), std::string::npos) << verdict.error();
+        }
+    }
+}
+
+TEST(CheckHeldSinceLastExec, NoSuchProcessIsRefused) {
+    const auto verdict = checkHeldSinceLastExec(0x3fffffff, 1);
+    ASSERT_FALSE(verdict);
+    EXPECT_NE(verdict.error().find("cannot list the descriptors"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lidora::vmac
