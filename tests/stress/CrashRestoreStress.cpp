@@ -1,0 +1,7 @@
+#include "tests/stress/Parts.h"
+
+namespace lidora::testing {
+
+void crashRestorePart(const RunSize& /*size*/, Report& /*report*/) {}
+
+}  // namespace lidora::testing
