@@ -18,7 +18,7 @@ RestartPolicy::Decision RestartPolicy::exited(TimePoint at, bool clean) const {
     }
     if (!clean || keepAlive_) {
         decision.notBefore = std::max(at, starts_.back() + throttle_);
-        decision.discardWaiting = !clean && decision.notBefore > at;
+        decision.discardWaiting = !clean && decision.notBefore - at > kLongestHold;
     } else if (starts_.size() == kBurstStarts) {
         decision.notBefore = std::max(at, starts_.front() + throttle_);
     }

@@ -12,7 +12,9 @@ namespace lidora::vmac {
 //
 // - A failed instance (non-zero status or a signal) may not start again
 //   before the throttle interval has passed since its start; connections
-//   already waiting are refused, as nobody will serve them soon.
+//   already waiting are refused when that is more than kLongestHold away,
+//   as nobody will serve them soon, and held otherwise: a client waits
+//   that long anyway.
 // - An on-demand instance that exited cleanly may start again at once, so
 //   a call that arrived while it exited is served; only a burst of starts
 //   (a daemon that exits without serving) is held back, never refused.
@@ -21,6 +23,7 @@ namespace lidora::vmac {
 class RestartPolicy {
 public:
     static constexpr std::size_t kBurstStarts = 5;
+    static constexpr Duration kLongestHold = std::chrono::seconds(2);
 
     struct Decision {
         TimePoint notBefore;

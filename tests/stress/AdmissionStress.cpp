@@ -6,6 +6,7 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "tests/stress/Parts.h"
@@ -21,13 +22,27 @@ struct Impostor {
     bool asAttacker = false;        // run as nobody when the suite is root
 };
 
-// The folder of a local attacker, with their own preload library.
+// Where the client's copy of a library it needs lies.
+std::filesystem::path neededLibrary(const std::string& name) {
+    std::istringstream lines(runProcess({"/usr/bin/ldd", STRESS_CLIENT}).out);
+    for (std::string line; std::getline(lines, line);) {
+        if (const auto at = line.find("=> /"); at != std::string::npos && line.find(name) != std::string::npos) {
+            return line.substr(at + 3, line.find(' ', at + 3) - at - 3);
+        }
+    }
+    return {};
+}
+
+// The folder of a local attacker, with their own preload library and their
+// copy of one the client needs.
 std::filesystem::path attackerFolder(StressMac& stress) {
     const auto folder = stress.mac.root() / "scratch" / "attacker";
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(PRELOAD_PROBE, folder / "libinjected.so",
                                std::filesystem::copy_options::overwrite_existing);
-    for (const auto& each : {folder, folder / "libinjected.so"}) {
+    std::filesystem::copy_file(neededLibrary("libsystemd.so"), folder / "libsystemd.so.0",
+                               std::filesystem::copy_options::overwrite_existing);
+    for (const auto& each : {folder, folder / "libinjected.so", folder / "libsystemd.so.0"}) {
         [[maybe_unused]] const int changed = ::chown(each.c_str(), geteuid() == 0 ? 65534 : geteuid(), -1);
     }
     return folder;

@@ -340,6 +340,37 @@ TEST_F(HelperDaemon, AFloodOfIdleAndTricklingPeersNeitherMultipliesThreadsNorLoc
     close(trickler);
 }
 
+TEST_F(HelperDaemon, ACallBeyondItsUsersShareWaitsForASlotInsteadOfBeingCutOff) {
+    // This test process holds the user's whole share with silent connections.
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto accepted = [&] {
+        const auto log = helperLog();
+        return std::count_if(log.begin(), log.end(),
+                             [](const auto& r) { return r.message.rfind("Accepted connection from pid ", 0) == 0; });
+    };
+    const auto before = accepted();
+    std::vector<int> share;
+    for (int i = 0; i < 12; ++i) {
+        share.push_back(connectToHelper());
+        ASSERT_GE(share.back(), 0);
+    }
+    ASSERT_TRUE(testing::VirtualMac::waitFor([&] { return accepted() >= before + 12; }, 5s));
+    testing::ProcessResult call;
+    std::thread caller([&] { call = probe(app, {"version"}); });
+    // The call is in the daemon's hands before a slot frees.
+    std::this_thread::sleep_for(300ms);
+    close(share.back());
+    share.pop_back();
+    caller.join();
+    EXPECT_EQ(call.status, 0) << call.out;
+    EXPECT_EQ(call.out, "2\n");
+    for (const int fd : share) {
+        close(fd);
+    }
+}
+
 TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {
     testing::VirtualMac mac(TEST_BIN_DIR);
     mac.boot();

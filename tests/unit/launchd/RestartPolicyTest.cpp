@@ -19,6 +19,29 @@ TEST(RestartPolicy, FailureAfterALongRunMayStartAgainAtOnce) {
     EXPECT_EQ(decision.notBefore, clock.now());
 }
 
+TEST(RestartPolicy, FailureSoonAfterStartRefusesWaitingConnectionsOnlyWhenTheHoldIsLong) {
+    struct Case {
+        std::chrono::seconds throttle;
+        Duration ranFor;
+        bool refused;
+    };
+    for (const auto& [throttle, ranFor, refused] : std::vector<Case>{
+             {10s, 100ms, true},   // nobody serves them for almost ten seconds
+             {10s, 8500ms, false},  // the next instance is under two seconds away
+             {1s, 100ms, false},    // a short throttle: they are served within a second
+             {1s, 0ms, false},
+         }) {
+        VirtualRunLoop clock;
+        RestartPolicy policy(throttle, false);
+        const auto start = clock.now();
+        policy.started(start);
+        clock.advance(ranFor);
+        const auto decision = policy.exited(clock.now(), false);
+        EXPECT_EQ(decision.discardWaiting, refused) << throttle.count() << " s, ran " << ranFor.count();
+        EXPECT_EQ(decision.notBefore, start + throttle);
+    }
+}
+
 TEST(RestartPolicy, CleanExitOfAnOnDemandJobStartsAgainAtOnceUntilABurst) {
     VirtualRunLoop clock;
     RestartPolicy policy(10s, false);
