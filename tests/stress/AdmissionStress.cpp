@@ -113,8 +113,8 @@ void admissionPart(const RunSize& size, Report& report) {
             const auto& impostor = list[static_cast<std::size_t>(i) % list.size()];
             auto argv = impostor.argv;
             argv.insert(argv.end(), {"call", i % 2 == 0 ? "off" : "reset", "1"});
-            const auto result = impostor.asAttacker && geteuid() == 0 ? stress.mac.runAsNobody(argv)
-                                                                      : stress.mac.run(argv);
+            const auto result =
+                impostor.asAttacker && geteuid() == 0 ? stress.mac.runAsNobody(argv) : stress.mac.run(argv);
             // Refused: the connection went before any answer.
             const auto at = result.out.find(' ', 6);
             const bool refused = result.out.rfind("error ", 0) == 0 && at != std::string::npos &&

@@ -40,8 +40,11 @@ public:
         VirtualMac::waitFor([&] { return !VirtualMac::isRunning(pid_); }, 5000ms);
     }
     [[nodiscard]] bool logShows(const std::string& text, std::chrono::milliseconds limit) const {
-        return VirtualMac::waitFor([&] { return mac_.vmac({"log", "show"}).out.find(text) != std::string::npos; },
-                                   limit);
+        return VirtualMac::waitFor(
+            [&] {
+                return mac_.vmac({"log", "show"}).out.find(text) != std::string::npos;
+            },
+            limit);
     }
     // The curve in effect, as `vmac logo` prints it.
     [[nodiscard]] std::string curve() const {
@@ -67,9 +70,7 @@ const std::vector<Effect>& effects() {
     static const std::vector<Effect> list{
         {"breathing", {{"power", "ac"}, {"lock"}}, {{"unlock"}}},
         {"On Air", {{"camera", "start", kCamera}}, {{"camera", "stop", kCamera}}},
-        {"message",
-         {{"key", "shift+cmd+0"}, {"ui", "set", "Message", "SOS SOS"}, {"ui", "press", "Send"}},
-         {}},
+        {"message", {{"key", "shift+cmd+0"}, {"ui", "set", "Message", "SOS SOS"}, {"ui", "press", "Send"}}, {}},
     };
     return list;
 }
@@ -81,8 +82,8 @@ void crashRestorePart(const RunSize& size, Report& report) {
     mac.boot();
     RunningApp app(mac);
     if (mac.vmac({"install", LIDORA_BUNDLE}).status != 0 || !app.open() ||
-        !app.logShows("Phase loading -> needsApproval", 15000ms) ||
-        mac.vmac({"approve", kHelperLabel}).status != 0 || !app.logShows("Phase needsApproval -> ready(on)", 15000ms)) {
+        !app.logShows("Phase loading -> needsApproval", 15000ms) || mac.vmac({"approve", kHelperLabel}).status != 0 ||
+        !app.logShows("Phase needsApproval -> ready(on)", 15000ms)) {
         report.problem("R5", "the app did not start and get its daemon approved");
         return;
     }

@@ -28,7 +28,7 @@ void helperKillPart(const RunSize& size, Report& report) {
     for (int k = 0; k < kills; ++k) {
         stress.clearToolStarted();
         ProcessResult result;
-        std::thread caller([&] { result = stress.mac.run({app.string(), "call", "get-state", "2"}); });
+        std::thread caller([&] { result = stress.mac.run({app.string(), "call", "get-state", "2", "--lateness"}); });
         const bool inCall = VirtualMac::waitFor([&] { return stress.toolStarted(); }, std::chrono::seconds(5));
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
         const auto pid = stress.daemonPid();

@@ -20,11 +20,11 @@ struct HostileString {
 inline std::vector<HostileString> hostileStrings() {
     const std::string mark = kHostileMark;
     std::vector<HostileString> list;
-    for (const auto& text : {"; touch /tmp/" + mark, "$(touch /tmp/" + mark + ")", "`touch /tmp/" + mark + "`",
-                             "| tee /tmp/" + mark, "&& " + mark + " &", "../../../../tmp/" + mark,
-                             "/var/root/Library/Preferences/" + mark, "-int 0 " + mark, "--" + mark,
-                             "com.apple.CoreBrightness " + mark, "'\"\\" + mark + "\n\r\t*?[]{}~#<>",
-                             "%s%n%x" + mark, std::string(1 << 20, 'A') + mark}) {
+    for (const auto& text :
+         {"; touch /tmp/" + mark, "$(touch /tmp/" + mark + ")", "`touch /tmp/" + mark + "`", "| tee /tmp/" + mark,
+          "&& " + mark + " &", "../../../../tmp/" + mark, "/var/root/Library/Preferences/" + mark, "-int 0 " + mark,
+          "--" + mark, "com.apple.CoreBrightness " + mark, "'\"\\" + mark + "\n\r\t*?[]{}~#<>", "%s%n%x" + mark,
+          std::string(1 << 20, 'A') + mark}) {
         list.push_back({text, text, true});
     }
     list.push_back({"", mark + std::string(1, '\0') + "; touch /tmp/" + mark, false});

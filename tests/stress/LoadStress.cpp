@@ -34,8 +34,8 @@ void loadPart(const RunSize& size, Report& report) {
     std::vector<std::filesystem::path> programs;
     for (int c = 0; c < clients; ++c) {
         // Every other one plays the Control Center extension.
-        programs.push_back(stress.client("client-" + std::to_string(c),
-                                         c % 2 == 0 ? kAppIdentifier : "com.zelquin.lidora.control"));
+        programs.push_back(
+            stress.client("client-" + std::to_string(c), c % 2 == 0 ? kAppIdentifier : "com.zelquin.lidora.control"));
     }
 
     std::atomic<bool> running = true;
@@ -55,8 +55,8 @@ void loadPart(const RunSize& size, Report& report) {
     for (int c = 0; c < clients; ++c) {
         callers.emplace_back([&, c] {
             const auto verb = c % 3 == 0 ? "version" : c % 3 == 1 ? "get-state" : "off";
-            const auto result = stress.mac.run({programs[static_cast<std::size_t>(c)].string(), "call", verb,
-                                                std::to_string(callsEach)});
+            const auto result = stress.mac.run(
+                {programs[static_cast<std::size_t>(c)].string(), "call", verb, std::to_string(callsEach)});
             outputs[static_cast<std::size_t>(c)] = result.out;
         });
     }
@@ -70,6 +70,7 @@ void loadPart(const RunSize& size, Report& report) {
 
     int answered = 0;
     int lines = 0;
+    std::vector<long> callMs;
     int noted = 0;
     for (const auto& output : outputs) {
         std::istringstream in(output);
@@ -79,6 +80,9 @@ void loadPart(const RunSize& size, Report& report) {
             }
             ++lines;
             answered += line.rfind("ok ", 0) == 0 ? 1 : 0;
+            if (line.rfind("ok ", 0) == 0) {
+                callMs.push_back(std::stol(line.substr(3)));
+            }
             if (line.rfind("ok ", 0) != 0 && noted++ < 3) {
                 report.note("R2 unanswered: " + line);
             }
@@ -87,6 +91,11 @@ void loadPart(const RunSize& size, Report& report) {
     const int calls = clients * callsEach;
     report.exactly("R2.calls_answered", answered, calls);
     report.exactly("R2.results_per_call_extra", lines - calls, 0);
+    if (!callMs.empty()) {
+        std::sort(callMs.begin(), callMs.end());
+        report.figure("R2.call_ms_median", callMs[callMs.size() / 2], "(shown)", true);
+        report.atMost("R2.call_ms_slowest", static_cast<double>(callMs.back()), 5000, " ms");
+    }
     report.atMost("R2.daemon_threads_peak", static_cast<double>(peak.threads), kThreadGoal);
     report.atMost("R2.daemon_memory_peak_mb", static_cast<double>(peak.memoryKb) / 1024.0,
                   static_cast<double>(kMemoryGoalKb) / 1024.0, " MB");
@@ -96,8 +105,7 @@ void loadPart(const RunSize& size, Report& report) {
         return;
     }
     VirtualMac::waitFor([&] { return !VirtualMac::isRunning(*pid); }, std::chrono::seconds(30));
-    const double exitedAfter =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - lastCall).count();
+    const double exitedAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastCall).count();
     std::ostringstream rounded;
     rounded.precision(3);
     rounded << exitedAfter;

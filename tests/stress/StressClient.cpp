@@ -1,10 +1,10 @@
 // A client of the helper daemon for the stress suite, signed by the suite
 // as whatever it plays.
-//   stress-client call get-state|off|on|version|reset COUNT
+//   stress-client call get-state|off|on|version|reset COUNT [--lateness]
 //     COUNT calls through the app's own HelperClient, one after another; one
-//     line per call, "ok MS" or "error MS TEXT", then "lateness MS": how late
-//     a 5 ms timer of the same run loop fired at worst, i.e. how long the
-//     loop was ever kept from its work.
+//     line per call, "ok MS" or "error MS TEXT"; with --lateness then
+//     "lateness MS": how late a 5 ms timer of the same run loop fired at
+//     worst, i.e. how long the loop was ever kept from its work.
 //   stress-client hostile
 //     every method with hostile arguments over a raw connection; prints
 //     "sent N" and "answered N".
@@ -70,21 +70,26 @@ Task<void> callRepeatedly(PollRunLoop& loop, HelperClient& client, std::string v
     loop.stop();
 }
 
-int callMode(const std::string& verb, int count) {
+int callMode(const std::string& verb, int count, bool timed) {
     PollRunLoop loop;
     VirtualXpcConnector connector(loop, machServiceSocket(VmacPaths::fromEnvironment(), "").parent_path());
     HelperClient client(loop, connector, kTimeout);
     Duration worst{};
     auto due = loop.now() + kTick;
-    auto ticks = loop.scheduleRepeating(kTick, [&] {
-        const auto now = loop.now();
-        worst = std::max(worst, now - due);
-        due = now + kTick;
-    });
+    Cancellable ticks;
+    if (timed) {
+        ticks = loop.scheduleRepeating(kTick, [&] {
+            const auto now = loop.now();
+            worst = std::max(worst, now - due);
+            due = now + kTick;
+        });
+    }
     spawn(loop, callRepeatedly(loop, client, verb, count));
     loop.run();
-    std::printf("lateness %lld\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(worst).count()));
+    if (timed) {
+        std::printf("lateness %lld\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(worst).count()));
+    }
     return 0;
 }
 
@@ -168,16 +173,17 @@ int hostileMode() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "call") {
+    const bool timed = args.size() == 4 && args[3] == "--lateness";
+    if ((args.size() == 3 || timed) && args[0] == "call") {
         const std::vector<std::string> verbs{"get-state", "off", "on", "version", "reset"};
         const int count = std::atoi(args[2].c_str());
         if (std::find(verbs.begin(), verbs.end(), args[1]) != verbs.end() && count > 0) {
-            return callMode(args[1], count);
+            return callMode(args[1], count, timed);
         }
     }
     if (args.size() == 1 && args[0] == "hostile") {
         return hostileMode();
     }
-    std::fprintf(stderr, "usage: stress-client call get-state|off|on|version|reset COUNT | hostile\n");
+    std::fprintf(stderr, "usage: stress-client call get-state|off|on|version|reset COUNT [--lateness] | hostile\n");
     return 64;
 }

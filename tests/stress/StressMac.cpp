@@ -14,8 +14,9 @@ std::string wrapper(const std::filesystem::path& scratch, const std::string& too
     const auto folder = (scratch / "exec").string();
     return "#!/bin/sh\n"
            "record=$(/usr/bin/mktemp '" +
-           folder + "/XXXXXXXX') || exit 70\n"
-                    "{ printf '%s\\0' '" +
+           folder +
+           "/XXXXXXXX') || exit 70\n"
+           "{ printf '%s\\0' '" +
            tool +
            "'; for argument in \"$@\"; do printf '%s\\0' \"$argument\"; done; } >\"$record\"\n"
            ": >'" +

@@ -24,7 +24,8 @@ inline constexpr const char* kUnreachable = "Couldn't reach the Lidora helper: "
 // build's programs in which the two tools are wrapped, so that the Mac's own
 // links to its tools (which every vmac command puts back) lead to the wrappers.
 class StressMac {
-    TempDir tools_;
+    // Beside the build's programs, as hard links cannot cross file systems.
+    TempDir tools_{std::filesystem::path(TEST_BIN_DIR).parent_path()};
 
 public:
     StressMac();

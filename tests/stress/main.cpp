@@ -21,8 +21,8 @@ struct Part {
 
 // In the order they run by default.
 constexpr Part kParts[] = {
-    {"R1", admissionPart},    {"R2", loadPart},         {"R3", preferencePart}, {"R5", crashRestorePart},
-    {"R6", helperKillPart},   {"R7", hostileInputPart}, {"NR", nonRootPart},
+    {"R1", admissionPart},  {"R2", loadPart},         {"R3", preferencePart}, {"R5", crashRestorePart},
+    {"R6", helperKillPart}, {"R7", hostileInputPart}, {"NR", nonRootPart},
 };
 
 }  // namespace

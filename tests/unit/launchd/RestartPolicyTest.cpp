@@ -26,7 +26,7 @@ TEST(RestartPolicy, FailureSoonAfterStartRefusesWaitingConnectionsOnlyWhenTheHol
         bool refused;
     };
     for (const auto& [throttle, ranFor, refused] : std::vector<Case>{
-             {10s, 100ms, true},   // nobody serves them for almost ten seconds
+             {10s, 100ms, true},    // nobody serves them for almost ten seconds
              {10s, 8500ms, false},  // the next instance is under two seconds away
              {1s, 100ms, false},    // a short throttle: they are served within a second
              {1s, 0ms, false},
