@@ -12,9 +12,9 @@ namespace lidora::vmac {
 //
 // - A failed instance (non-zero status or a signal) may not start again
 //   before the throttle interval has passed since its start; connections
-//   already waiting are refused when that is more than kLongestHold away,
-//   as nobody will serve them soon, and held otherwise: a client waits
-//   that long anyway.
+//   already waiting are refused, as nobody will serve them soon. Those of
+//   an instance killed from outside (SIGKILL) are held for the next one
+//   instead: the daemon did not fail, so the next start is likely to serve.
 // - An on-demand instance that exited cleanly may start again at once, so
 //   a call that arrived while it exited is served; only a burst of starts
 //   (a daemon that exits without serving) is held back, never refused.
@@ -23,7 +23,6 @@ namespace lidora::vmac {
 class RestartPolicy {
 public:
     static constexpr std::size_t kBurstStarts = 5;
-    static constexpr Duration kLongestHold = std::chrono::seconds(2);
 
     struct Decision {
         TimePoint notBefore;
@@ -34,7 +33,7 @@ public:
     RestartPolicy(Duration throttleInterval, bool keepAlive) : throttle_(throttleInterval), keepAlive_(keepAlive) {}
 
     void started(TimePoint at);
-    [[nodiscard]] Decision exited(TimePoint at, bool clean) const;
+    [[nodiscard]] Decision exited(TimePoint at, bool clean, bool killed = false) const;
 
 private:
     Duration throttle_;

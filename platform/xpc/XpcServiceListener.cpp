@@ -1,6 +1,7 @@
 #include "platform/xpc/XpcServiceListener.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <systemd/sd-daemon.h>
 
@@ -80,7 +81,7 @@ void XpcServiceListener::acceptPending() {
         if (connectionsOf(peer.uid) < options_.maxConnectionsPerUser) {
             open(std::move(client), peer);
         } else if (heldOf(peer.uid) < options_.maxHeldPerUser && held_.size() < options_.maxHeld) {
-            held_.push_back({std::move(client), peer});
+            held_.push_back({std::move(client), peer, loop_.now()});
         }
         // Otherwise closed: no one user may take every connection.
     }
@@ -103,7 +104,11 @@ void XpcServiceListener::open(FileDescriptor client, const ucred& peer) {
 
 void XpcServiceListener::openHeld() {
     for (auto it = held_.begin(); it != held_.end();) {
-        if (connectionsOf(it->peer.uid) < options_.maxConnectionsPerUser) {
+        // Its client gave up: it hung up, or its time to make a request ran out.
+        pollfd gone{it->socket.get(), POLLRDHUP, 0};
+        if (::poll(&gone, 1, 0) != 0 || loop_.now() - it->since >= options_.silentPeerTimeout) {
+            it = held_.erase(it);
+        } else if (connectionsOf(it->peer.uid) < options_.maxConnectionsPerUser) {
             auto held = std::move(*it);
             held_.erase(it);
             open(std::move(held.socket), held.peer);

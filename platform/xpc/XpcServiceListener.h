@@ -43,6 +43,7 @@ private:
     struct Held {
         FileDescriptor socket;
         ucred peer;
+        TimePoint since;
     };
 
     RunLoop& loop_;

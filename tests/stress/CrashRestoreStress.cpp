@@ -88,7 +88,7 @@ void crashRestorePart(const RunSize& size, Report& report) {
         return;
     }
     const auto original = app.curve();
-    const int moments = size.pick(100, 6);
+    const int moments = size.pick(100, 10);
     std::mt19937 random(5);
     std::uniform_int_distribution<int> delayMs(0, 3000);
     int restored = 0;

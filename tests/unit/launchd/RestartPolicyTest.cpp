@@ -19,26 +19,26 @@ TEST(RestartPolicy, FailureAfterALongRunMayStartAgainAtOnce) {
     EXPECT_EQ(decision.notBefore, clock.now());
 }
 
-TEST(RestartPolicy, FailureSoonAfterStartRefusesWaitingConnectionsOnlyWhenTheHoldIsLong) {
+TEST(RestartPolicy, WaitingConnectionsOfADaemonKilledFromOutsideWaitForTheNextStart) {
     struct Case {
-        std::chrono::seconds throttle;
+        bool killed;
         Duration ranFor;
         bool refused;
     };
-    for (const auto& [throttle, ranFor, refused] : std::vector<Case>{
-             {10s, 100ms, true},    // nobody serves them for almost ten seconds
-             {10s, 8500ms, false},  // the next instance is under two seconds away
-             {1s, 100ms, false},    // a short throttle: they are served within a second
-             {1s, 0ms, false},
+    for (const auto& [killed, ranFor, refused] : std::vector<Case>{
+             {false, 100ms, true},  // failed at start: it would fail them again
+             {true, 100ms, false},  // killed in the middle of a call: the next instance serves them
+             {true, 0ms, false},
+             {false, 5s, false},  // the throttle has passed: started again at once
          }) {
         VirtualRunLoop clock;
-        RestartPolicy policy(throttle, false);
+        RestartPolicy policy(1s, false);
         const auto start = clock.now();
         policy.started(start);
         clock.advance(ranFor);
-        const auto decision = policy.exited(clock.now(), false);
-        EXPECT_EQ(decision.discardWaiting, refused) << throttle.count() << " s, ran " << ranFor.count();
-        EXPECT_EQ(decision.notBefore, start + throttle);
+        const auto decision = policy.exited(clock.now(), false, killed);
+        EXPECT_EQ(decision.discardWaiting, refused) << killed << " after " << ranFor.count();
+        EXPECT_EQ(decision.notBefore, std::max(start + 1s, clock.now()));
     }
 }
 
