@@ -371,6 +371,33 @@ TEST_F(HelperDaemon, ACallBeyondItsUsersShareWaitsForASlotInsteadOfBeingCutOff) 
     }
 }
 
+TEST_F(HelperDaemon, AWaitingCallWhoseClientHungUpIsDroppedWithoutACheck) {
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto count = [&](const std::string& prefix) {
+        const auto log = helperLog();
+        return std::count_if(log.begin(), log.end(),
+                             [&](const auto& r) { return r.message.find(prefix) != std::string::npos; });
+    };
+    const auto accepted = count("Accepted connection from pid ");
+    std::vector<int> share;
+    for (int i = 0; i < 12; ++i) {
+        share.push_back(connectToHelper());
+    }
+    ASSERT_TRUE(
+        testing::VirtualMac::waitFor([&] { return count("Accepted connection from pid ") >= accepted + 12; }, 5s));
+    const auto refusals = count("fails the code-signing requirement");
+    close(connectToHelper());  // waits for a slot, then gives up
+    close(share.back());
+    share.pop_back();
+    EXPECT_EQ(probe(app, {"version"}).out, "2\n");
+    EXPECT_EQ(count("fails the code-signing requirement"), refusals) << "the abandoned call was checked";
+    for (const int fd : share) {
+        close(fd);
+    }
+}
+
 TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {
     testing::VirtualMac mac(TEST_BIN_DIR);
     mac.boot();
