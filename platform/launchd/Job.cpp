@@ -76,11 +76,11 @@ void Job::instanceExited(int waitStatus) {
         }
         return;
     }
-    afterInstance(clean);
+    afterInstance(clean, WIFSIGNALED(waitStatus) && WTERMSIG(waitStatus) == SIGKILL);
 }
 
-void Job::afterInstance(bool clean) {
-    const auto decision = policy_.exited(loop_.now(), clean);
+void Job::afterInstance(bool clean, bool killed) {
+    const auto decision = policy_.exited(loop_.now(), clean, killed);
     if (decision.discardWaiting) {
         int refused = 0;
         for (const auto& socket : sockets_) {

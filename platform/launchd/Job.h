@@ -49,7 +49,7 @@ public:
 private:
     void watchSockets();
     void startInstance();
-    void afterInstance(bool clean);
+    void afterInstance(bool clean, bool killed = false);
     std::vector<int> listeningFds() const;
 
     RunLoop& loop_;

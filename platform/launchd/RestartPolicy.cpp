@@ -11,14 +11,14 @@ void RestartPolicy::started(TimePoint at) {
     }
 }
 
-RestartPolicy::Decision RestartPolicy::exited(TimePoint at, bool clean) const {
+RestartPolicy::Decision RestartPolicy::exited(TimePoint at, bool clean, bool killed) const {
     Decision decision{at, keepAlive_, false};
     if (starts_.empty()) {
         return decision;
     }
     if (!clean || keepAlive_) {
         decision.notBefore = std::max(at, starts_.back() + throttle_);
-        decision.discardWaiting = !clean && decision.notBefore > at;
+        decision.discardWaiting = !clean && !killed && decision.notBefore > at;
     } else if (starts_.size() == kBurstStarts) {
         decision.notBefore = std::max(at, starts_.front() + throttle_);
     }

@@ -12,7 +12,9 @@ namespace lidora::vmac {
 //
 // - A failed instance (non-zero status or a signal) may not start again
 //   before the throttle interval has passed since its start; connections
-//   already waiting are refused, as nobody will serve them soon.
+//   already waiting are refused, as nobody will serve them soon. Those of
+//   an instance killed from outside (SIGKILL) are held for the next one
+//   instead: the daemon did not fail, so the next start is likely to serve.
 // - An on-demand instance that exited cleanly may start again at once, so
 //   a call that arrived while it exited is served; only a burst of starts
 //   (a daemon that exits without serving) is held back, never refused.
@@ -31,7 +33,7 @@ public:
     RestartPolicy(Duration throttleInterval, bool keepAlive) : throttle_(throttleInterval), keepAlive_(keepAlive) {}
 
     void started(TimePoint at);
-    [[nodiscard]] Decision exited(TimePoint at, bool clean) const;
+    [[nodiscard]] Decision exited(TimePoint at, bool clean, bool killed = false) const;
 
 private:
     Duration throttle_;

@@ -28,6 +28,11 @@ struct XpcServerOptions {
     std::size_t maxWorkers = 16;
     std::size_t maxWaiting = 32;
     std::size_t maxConnectionsPerUser = 12;
+    // A user's connections beyond their share wait, unread, until one of
+    // theirs ends, so that a burst of calls is served rather than cut off;
+    // beyond these many (per user, and of all users) they are closed.
+    std::size_t maxHeldPerUser = 64;
+    std::size_t maxHeld = 256;
 };
 
 // The daemon's side of one accepted connection. Like the framework's, it

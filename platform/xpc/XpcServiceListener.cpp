@@ -1,6 +1,7 @@
 #include "platform/xpc/XpcServiceListener.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <systemd/sd-daemon.h>
 
@@ -74,22 +75,53 @@ void XpcServiceListener::acceptPending() {
         }
         ucred peer{};
         socklen_t length = sizeof peer;
-        if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-            connectionsOf(peer.uid) >= options_.maxConnectionsPerUser) {
-            continue;  // closed: no one user may take every connection
+        if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) {
+            continue;
         }
-        auto connection = std::make_shared<XpcServerConnection>(
-            loop_, workers_, std::move(client), peer, check_, options_,
-            [this, alive = std::weak_ptr<bool>(alive_)](XpcServerConnection* finished) {
-                if (alive.lock()) {
-                    connections_.erase(finished);
-                }
-            });
-        connections_.emplace(connection.get(), connection);
-        if (!delegate_ || !delegate_->shouldAcceptNewConnection(*this, connection)) {
-            connection->invalidate();
+        if (connectionsOf(peer.uid) < options_.maxConnectionsPerUser) {
+            open(std::move(client), peer);
+        } else if (heldOf(peer.uid) < options_.maxHeldPerUser && held_.size() < options_.maxHeld) {
+            held_.push_back({std::move(client), peer, loop_.now()});
+        }
+        // Otherwise closed: no one user may take every connection.
+    }
+}
+
+void XpcServiceListener::open(FileDescriptor client, const ucred& peer) {
+    auto connection = std::make_shared<XpcServerConnection>(
+        loop_, workers_, std::move(client), peer, check_, options_,
+        [this, alive = std::weak_ptr<bool>(alive_)](XpcServerConnection* finished) {
+            if (alive.lock()) {
+                connections_.erase(finished);
+                openHeld();
+            }
+        });
+    connections_.emplace(connection.get(), connection);
+    if (!delegate_ || !delegate_->shouldAcceptNewConnection(*this, connection)) {
+        connection->invalidate();
+    }
+}
+
+void XpcServiceListener::openHeld() {
+    for (auto it = held_.begin(); it != held_.end();) {
+        // Its client gave up: it hung up, or its time to make a request ran out.
+        pollfd gone{it->socket.get(), POLLRDHUP, 0};
+        if (::poll(&gone, 1, 0) != 0 || loop_.now() - it->since >= options_.silentPeerTimeout) {
+            it = held_.erase(it);
+        } else if (connectionsOf(it->peer.uid) < options_.maxConnectionsPerUser) {
+            auto held = std::move(*it);
+            held_.erase(it);
+            open(std::move(held.socket), held.peer);
+            it = held_.begin();  // open may have changed the queue
+        } else {
+            ++it;
         }
     }
+}
+
+std::size_t XpcServiceListener::heldOf(uid_t user) const {
+    return static_cast<std::size_t>(
+        std::count_if(held_.begin(), held_.end(), [user](const Held& held) { return held.peer.uid == user; }));
 }
 
 std::size_t XpcServiceListener::connectionsOf(uid_t user) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,7 +34,17 @@ public:
 
 private:
     void acceptPending();
+    void open(FileDescriptor client, const ucred& peer);
+    // Opens held connections, oldest first, of users back under their share.
+    void openHeld();
     [[nodiscard]] std::size_t connectionsOf(uid_t user) const;
+    [[nodiscard]] std::size_t heldOf(uid_t user) const;
+
+    struct Held {
+        FileDescriptor socket;
+        ucred peer;
+        TimePoint since;
+    };
 
     RunLoop& loop_;
     FileDescriptor socket_;
@@ -43,6 +54,7 @@ private:
     Cancellable watch_;
     // Connections stay alive until they are invalidated, as the framework keeps them.
     std::map<XpcServerConnection*, std::shared_ptr<XpcServerConnection>> connections_;
+    std::deque<Held> held_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     // Last: its threads must end before anything they use goes.
     WorkerPool workers_{options_.maxWorkers, options_.maxWaiting};

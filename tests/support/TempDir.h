@@ -11,8 +11,10 @@ namespace lidora::testing {
 // A fresh directory removed with everything in it when the test ends.
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lidora-test-XXXXXX").string();
+    TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+    // In `base`, for what must share its file system.
+    explicit TempDir(const std::filesystem::path& base) {
+        std::string pattern = (base / "lidora-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::system_error(errno, std::generic_category(), "mkdtemp");
         }

@@ -340,6 +340,64 @@ TEST_F(HelperDaemon, AFloodOfIdleAndTricklingPeersNeitherMultipliesThreadsNorLoc
     close(trickler);
 }
 
+TEST_F(HelperDaemon, ACallBeyondItsUsersShareWaitsForASlotInsteadOfBeingCutOff) {
+    // This test process holds the user's whole share with silent connections.
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto accepted = [&] {
+        const auto log = helperLog();
+        return std::count_if(log.begin(), log.end(),
+                             [](const auto& r) { return r.message.rfind("Accepted connection from pid ", 0) == 0; });
+    };
+    const auto before = accepted();
+    std::vector<int> share;
+    for (int i = 0; i < 12; ++i) {
+        share.push_back(connectToHelper());
+        ASSERT_GE(share.back(), 0);
+    }
+    ASSERT_TRUE(testing::VirtualMac::waitFor([&] { return accepted() >= before + 12; }, 5s));
+    testing::ProcessResult call;
+    std::thread caller([&] { call = probe(app, {"version"}); });
+    // The call is in the daemon's hands before a slot frees.
+    std::this_thread::sleep_for(300ms);
+    close(share.back());
+    share.pop_back();
+    caller.join();
+    EXPECT_EQ(call.status, 0) << call.out;
+    EXPECT_EQ(call.out, "2\n");
+    for (const int fd : share) {
+        close(fd);
+    }
+}
+
+TEST_F(HelperDaemon, AWaitingCallWhoseClientHungUpIsDroppedWithoutACheck) {
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    ASSERT_EQ(mac.vmac({"codesign", "--identifier", "com.zelquin.lidora", "--team", kTeam, self.string()}).status, 0);
+    ASSERT_EQ(probe(app, {"version"}).status, 0);
+    const auto count = [&](const std::string& prefix) {
+        const auto log = helperLog();
+        return std::count_if(log.begin(), log.end(),
+                             [&](const auto& r) { return r.message.find(prefix) != std::string::npos; });
+    };
+    const auto accepted = count("Accepted connection from pid ");
+    std::vector<int> share;
+    for (int i = 0; i < 12; ++i) {
+        share.push_back(connectToHelper());
+    }
+    ASSERT_TRUE(
+        testing::VirtualMac::waitFor([&] { return count("Accepted connection from pid ") >= accepted + 12; }, 5s));
+    const auto refusals = count("fails the code-signing requirement");
+    close(connectToHelper());  // waits for a slot, then gives up
+    close(share.back());
+    share.pop_back();
+    EXPECT_EQ(probe(app, {"version"}).out, "2\n");
+    EXPECT_EQ(count("fails the code-signing requirement"), refusals) << "the abandoned call was checked";
+    for (const int fd : share) {
+        close(fd);
+    }
+}
+
 TEST(HelperDaemonStartup, RefusesToStartWithoutATeamIdentifier) {
     testing::VirtualMac mac(TEST_BIN_DIR);
     mac.boot();

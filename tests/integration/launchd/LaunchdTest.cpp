@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/VirtualMac.h"
 
@@ -161,6 +162,26 @@ TEST_F(Launchd, DaemonFailingAtStartFailsTheWaitingCallInsteadOfHanging) {
     EXPECT_FALSE(failed.hung);
     EXPECT_EQ(failed.answer, "");
     EXPECT_THAT(vmac({"launchctl", "list"}).out, HasSubstr("-\t1\tcom.zelquin.test.crasher"));
+}
+
+TEST_F(Launchd, CallWaitingWhenItsDaemonIsKilledIsServedByTheNextInstance) {
+    load(plist("com.zelquin.test.killed", {"--idle-ms", "60000"},
+               "  <key>ThrottleInterval</key><integer>1</integer>\n"));
+    const auto first = call("com.zelquin.test.killed");
+    ASSERT_GT(first.pid(), 0) << first.answer;
+    const auto launchd = mac.pidOf("launchd");
+    ASSERT_TRUE(launchd.has_value());
+    // launchd hears of the kill only once the next call waits on the socket.
+    ASSERT_EQ(::kill(*launchd, SIGSTOP), 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(first.pid()), SIGKILL), 0);
+    ASSERT_TRUE(eventually([&] { return !alive(first.pid()); }));
+    Call next;
+    std::thread caller([&] { next = call("com.zelquin.test.killed"); });
+    std::this_thread::sleep_for(200ms);
+    ::kill(*launchd, SIGCONT);
+    caller.join();
+    EXPECT_GT(next.pid(), 0) << "refused: " << next.answer;
+    EXPECT_NE(next.pid(), first.pid());
 }
 
 TEST_F(Launchd, KeepAliveDaemonStartsAtLoadAndAgainAfterItExits) {

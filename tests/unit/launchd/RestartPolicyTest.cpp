@@ -19,6 +19,29 @@ TEST(RestartPolicy, FailureAfterALongRunMayStartAgainAtOnce) {
     EXPECT_EQ(decision.notBefore, clock.now());
 }
 
+TEST(RestartPolicy, WaitingConnectionsOfADaemonKilledFromOutsideWaitForTheNextStart) {
+    struct Case {
+        bool killed;
+        Duration ranFor;
+        bool refused;
+    };
+    for (const auto& [killed, ranFor, refused] : std::vector<Case>{
+             {false, 100ms, true},  // failed at start: it would fail them again
+             {true, 100ms, false},  // killed in the middle of a call: the next instance serves them
+             {true, 0ms, false},
+             {false, 5s, false},  // the throttle has passed: started again at once
+         }) {
+        VirtualRunLoop clock;
+        RestartPolicy policy(1s, false);
+        const auto start = clock.now();
+        policy.started(start);
+        clock.advance(ranFor);
+        const auto decision = policy.exited(clock.now(), false, killed);
+        EXPECT_EQ(decision.discardWaiting, refused) << killed << " after " << ranFor.count();
+        EXPECT_EQ(decision.notBefore, std::max(start + 1s, clock.now()));
+    }
+}
+
 TEST(RestartPolicy, CleanExitOfAnOnDemandJobStartsAgainAtOnceUntilABurst) {
     VirtualRunLoop clock;
     RestartPolicy policy(10s, false);
