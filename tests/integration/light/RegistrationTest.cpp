@@ -162,7 +162,13 @@ TEST_F(Registration, AnApprovalRecordedByAnEarlierVersionNoLongerEnablesTheDaemo
     mac.boot();
     EXPECT_EQ(status(), "2 requiresApproval\n");
     EXPECT_EQ(helper({"get-state"}).out, unreachable());
-    EXPECT_THAT(mac.vmac({"log", "show", "--category", "launchd"}).out, HasSubstr("no approval names its program"));
+    // The record goes through logd, which may file it a moment later.
+    EXPECT_TRUE(VirtualMac::waitFor(
+        [&] {
+            return mac.vmac({"log", "show", "--category", "launchd"}).out.find("no approval names its program") !=
+                   std::string::npos;
+        },
+        std::chrono::seconds(5)));
     ASSERT_EQ(mac.vmac({"approve", kHelperLabel}).status, 0);
     EXPECT_EQ(status(), "1 enabled\n");
 }

@@ -213,6 +213,7 @@ TEST_F(SettingsPresenterTest, RefusedLaunchAtLoginIsLoggedAndTheSwitchShowsTheRe
 
     // Changed behind the window's back: it reads the status each time it is shown.
     loginItem.current = HelperStatus::notRegistered;
+    light.states.scripted.emplace_back(LightState::on);  // the refresh that showing the window asks for
     settings.appeared();
     EXPECT_FALSE(settings.state().launchAtLogin);
 }
