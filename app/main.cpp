@@ -22,6 +22,7 @@
 #include "core/light/HelperClient.h"
 #include "core/shell/AppDelegate.h"
 #include "core/shell/PanelPresenter.h"
+#include "core/shortcuts/ShortcutsRunner.h"
 #include "platform/bus/AccessibilityServer.h"
 #include "platform/bus/ApplicationInstance.h"
 #include "platform/bus/BusControlCenter.h"
@@ -39,6 +40,7 @@
 #include "platform/servicemanagement/VirtualDaemonService.h"
 #include "platform/session/VirtualPowerSources.h"
 #include "platform/session/VirtualSessionInfo.h"
+#include "platform/shortcuts/ShortcutsHost.h"
 #include "platform/sparkle/SparkleUpdaterFactory.h"
 #include "platform/sparkle/qt/QtUpdateDialog.h"
 #include "platform/system/AutostartLoginItem.h"
@@ -226,6 +228,17 @@ int main(int argc, char** argv) {
                                   .makeUpdaterController = std::move(updaterFactory)});
     owner = &delegate;
     delegate.controller();
+
+    // Shortcuts runs the actions in this process. The Morse action needs the
+    // delegate, which it reaches once the launch has begun.
+    ShortcutsDelegate* sharedDelegate = nullptr;
+    ShortcutsContext shortcuts{client, defaults, brightness, controls, notifications, [&] { return sharedDelegate; }};
+    const ShortcutsHost shortcutsHost(
+        loop, bus,
+        [&](std::string identifier, ActionArguments arguments) {
+            return runShortcutsAction(shortcuts, std::move(identifier), std::move(arguments));
+        },
+        Logger(sink, std::string(kLogSubsystem), "shortcuts"));
     // Launch once the bus connection is set up: from then on each observer
     // the delegate adds is in force when added, so nothing posted after it
     // is missed. A bus that does not answer holds the launch a second at
@@ -243,6 +256,7 @@ int main(int argc, char** argv) {
         if (presenter) {
             return;
         }
+        sharedDelegate = &delegate;
         delegate.applicationDidFinishLaunching();
         presenter.emplace(delegate.panelParts());
         extra.emplace(delegate, *presenter);

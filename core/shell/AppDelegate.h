@@ -28,6 +28,7 @@
 #include "core/shell/HotKey.h"
 #include "core/shell/PanelPresenter.h"
 #include "core/shell/Updater.h"
+#include "core/shortcuts/ShortcutsDelegate.h"
 
 namespace lidora {
 
@@ -71,7 +72,7 @@ struct AppParts {
 // The app's composition root: owns the long-lived objects, starts them in
 // order at launch and keeps them in step with preferences, wake, other
 // processes and the light. Use on the run loop; it lives as long as the app.
-class AppDelegate final : public PanelActions {
+class AppDelegate final : public PanelActions, public ShortcutsDelegate {
 public:
     explicit AppDelegate(AppParts parts);
     AppDelegate(const AppDelegate&) = delete;
@@ -94,7 +95,7 @@ public:
     void showMessageWindow() override;
     void showAboutPanel() override;
     // For Shortcuts: the problem text, or none on success.
-    Task<std::optional<std::string>> sendMessage(std::string text, MorseCode::Timing timing, bool markers);
+    Task<std::optional<std::string>> sendMessage(std::string text, MorseCode::Timing timing, bool markers) override;
     LogoEffects& effects();
 
     [[nodiscard]] bool overlayShown() const { return overlayShown_; }

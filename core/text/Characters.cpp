@@ -4,10 +4,13 @@
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <memory>
+
+#include "core/text/UnicodeText.h"
 
 namespace lidora {
 
@@ -79,6 +82,10 @@ struct BreakIteratorClose {
     void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
 };
 
+struct TextClose {
+    void operator()(UText* text) const { utext_close(text); }
+};
+
 }  // namespace
 
 std::string uppercased(std::string_view text) {
@@ -105,6 +112,35 @@ std::vector<std::string> characters(std::string_view text) {
         start = end;
     }
     return out;
+}
+
+std::string firstCharacters(std::string_view text, std::size_t count) {
+    if (text.size() > kMaxCharactersInput) {
+        return {};
+    }
+    std::string valid = decodingUtf8Lossily(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<UText, TextClose> source(
+        utext_openUTF8(nullptr, valid.data(), static_cast<int64_t>(valid.size()), &status));
+    const std::unique_ptr<UBreakIterator, BreakIteratorClose> iterator(
+        ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
+    if (U_SUCCESS(status) && iterator) {
+        ubrk_setUText(iterator.get(), source.get(), &status);
+    }
+    if (U_FAILURE(status) || !iterator) {
+        return {};
+    }
+    // With UTF-8 text the iterator's positions are byte offsets.
+    int32_t end = ubrk_first(iterator.get());
+    for (std::size_t taken = 0; taken < count; ++taken) {
+        const int32_t next = ubrk_next(iterator.get());
+        if (next == UBRK_DONE) {
+            return valid;
+        }
+        end = next;
+    }
+    valid.resize(static_cast<std::size_t>(end));
+    return valid;
 }
 
 bool isWhitespace(std::string_view character) {

@@ -19,6 +19,11 @@ std::string uppercased(std::string_view text);
 // order. Invalid UTF-8 becomes U+FFFD.
 std::vector<std::string> characters(std::string_view text);
 
+// The first `count` user-perceived characters of a text, found without
+// splitting the rest, so a text of megabytes costs little. Invalid UTF-8
+// becomes U+FFFD; a text past kMaxCharactersInput gives an empty one.
+std::string firstCharacters(std::string_view text, std::size_t count);
+
 // A character is white space when its first code point has the White_Space
 // property, so CR LF and a space carrying a combining mark count.
 bool isWhitespace(std::string_view character);

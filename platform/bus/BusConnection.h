@@ -32,6 +32,8 @@ public:
     Cancellable callMethod(const BusMethod& method, const Append& append, std::chrono::microseconds timeout,
                            std::function<void(sd_bus_message*)> reply);
     Cancellable serveObject(std::string path, Handler handler);
+    bool reply(sd_bus_message* call, const Append& append);
+    bool replyError(sd_bus_message* call, const char* name, const std::string& text);
 
 private:
     // Each entry's address is its sd-bus userdata, so entries live on the heap.

@@ -85,4 +85,33 @@ int VmacBus::Connection::onMethodCall(sd_bus_message* message, void* userdata, s
     return 1;  // answered later, from the loop
 }
 
+bool VmacBus::Connection::reply(sd_bus_message* call, const Append& append) {
+    sd_bus_message* raw = nullptr;
+    int r = sd_bus_message_new_method_return(call, &raw);
+    const SdBusMessagePtr message(raw);
+    if (r >= 0 && append) {
+        r = append(message.get());
+    }
+    if (r >= 0) {
+        r = sd_bus_send(nullptr, message.get(), nullptr);
+    }
+    if (r < 0) {
+        logger_.info("cannot answer %{public}s: %{public}s", sd_bus_message_get_member(call), std::strerror(-r));
+        return false;
+    }
+    scheduleKick();
+    return true;
+}
+
+bool VmacBus::Connection::replyError(sd_bus_message* call, const char* name, const std::string& text) {
+    const sd_bus_error error = SD_BUS_ERROR_MAKE_CONST(name, text.c_str());
+    const int r = sd_bus_reply_method_error(call, &error);
+    if (r < 0) {
+        logger_.info("cannot answer %{public}s: %{public}s", sd_bus_message_get_member(call), std::strerror(-r));
+        return false;
+    }
+    scheduleKick();
+    return true;
+}
+
 }  // namespace lidora::vmac

@@ -78,6 +78,14 @@ Cancellable VmacBus::serveObject(std::string path, Handler handler) {
     return connection_->serveObject(std::move(path), std::move(handler));
 }
 
+bool VmacBus::reply(sd_bus_message* call, const Append& append) {
+    return connection_->reply(call, append);
+}
+
+bool VmacBus::replyError(sd_bus_message* call, const char* name, const std::string& text) {
+    return connection_->replyError(call, name, text);
+}
+
 Cancellable VmacBus::settle(std::function<void(bool)> done) {
     auto shared = std::make_shared<std::function<void(bool)>>(std::move(done));
     return connection_->call("GetId", {}, [shared](sd_bus_message* reply) { (*shared)(isReply(reply)); });

@@ -84,6 +84,10 @@ public:
     // with sd_bus_reply_method_return or an error (taking a reference to
     // keep the call). Served again on each new connection.
     [[nodiscard]] Cancellable serveObject(std::string path, Handler handler);
+    // Answers a call served here with a return `append` fills, or with the
+    // error `name` and `text`; false when it can no longer be answered.
+    bool reply(sd_bus_message* call, const Append& append);
+    bool replyError(sd_bus_message* call, const char* name, const std::string& text);
 
     // `done(true)` once the daemon has handled everything sent before, and
     // so once the connection is set up; `done(false)` soon when there is no

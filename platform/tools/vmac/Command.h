@@ -50,6 +50,8 @@ int runWindows(const VmacPaths& paths, const std::vector<std::string>& arguments
 int runPointer(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runMenubar(const VmacPaths& paths, const std::vector<std::string>& arguments);
 int runScreen(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runShortcuts(const VmacPaths& paths, const std::vector<std::string>& arguments);
+int runSiri(const VmacPaths& paths, const std::vector<std::string>& arguments);
 
 bool wantsHelp(const std::vector<std::string>& arguments);
 

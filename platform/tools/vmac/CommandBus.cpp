@@ -33,4 +33,20 @@ std::optional<pid_t> CommandBus::ownerOf(const std::string& name, std::chrono::m
     return owner;
 }
 
+std::shared_ptr<sd_bus_message> CommandBus::call(const BusMethod& method, const VmacBus::Append& append,
+                                                 std::chrono::milliseconds limit) {
+    std::shared_ptr<sd_bus_message> answer;
+    bool answered = false;
+    // sd-bus ends the call at `limit` with an error of its own; the loop waits a little longer for it.
+    const auto calling = bus_.callMethod(method, append, limit, [&](sd_bus_message* reply) {
+        if (reply != nullptr) {
+            answer.reset(sd_bus_message_ref(reply), sd_bus_message_unref);
+        }
+        answered = true;
+        loop_.stop();
+    });
+    loop_.runUntil(loop_.now() + limit + std::chrono::seconds(1));
+    return answered ? answer : nullptr;
+}
+
 }  // namespace lidora::vmac

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,11 @@ public:
     bool settle(std::chrono::milliseconds limit = std::chrono::seconds(3));
     // The pid owning `name`, if any.
     std::optional<pid_t> ownerOf(const std::string& name, std::chrono::milliseconds limit = std::chrono::seconds(3));
+
+    // Calls a method of another peer and waits for the answer (a return or
+    // an error); empty when none came within `limit` or the bus went away.
+    std::shared_ptr<sd_bus_message> call(const BusMethod& method, const VmacBus::Append& append,
+                                         std::chrono::milliseconds limit);
 
 private:
     PollRunLoop loop_;

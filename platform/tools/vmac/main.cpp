@@ -68,6 +68,8 @@ constexpr Command kCommands[] = {
     {"publish-update", "publish a newer version in the local update feed", runPublishUpdate},
     {"install", "install an app bundle into /Applications and sign it", runInstall},
     {"ui", "script a running app's windows: tree, press, set, select, menubar", runUi},
+    {"shortcuts", "list the apps' Shortcuts actions, or run one (vmac shortcuts run TITLE)", runShortcuts},
+    {"siri", "say a phrase to Siri (vmac siri \"Dim the logo with Lidora\")", runSiri},
 };
 
 void printUsage(std::FILE* out) {
