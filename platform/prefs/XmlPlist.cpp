@@ -257,6 +257,8 @@ std::string xmlEscaped(std::string_view text) {
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
+            // Readers turn a raw carriage return into a line feed.
+            case '\r': out += "&#13;"; break;
             default: out += c;
         }
     }

@@ -14,7 +14,8 @@ namespace lidora::vmac {
 // references. Errors say where the text went wrong.
 Expected<PreferenceValue, std::string> parseXmlPlistFragment(std::string_view text);
 
-// Text as XML character data or attribute value: &, <, > and " escaped.
+// Text as XML character data or attribute value: &, <, >, " and carriage
+// returns escaped.
 std::string xmlEscaped(std::string_view text);
 
 }  // namespace lidora::vmac

@@ -20,6 +20,14 @@ std::string sparkleName(std::string_view local) {
     return std::string(kSparkleNamespace) + kSeparator + std::string(local);
 }
 
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 struct ParseState {
     Appcast appcast;
     std::vector<std::string> path;  // open elements
@@ -89,6 +97,9 @@ void XMLCALL endElement(void* data, const XML_Char* name) {
     } else if (state.item && element == "item") {
         auto item = std::move(*state.item);
         state.item.reset();
+        // Trimmed first: a build of blanks would be written back as none.
+        item.versionString = trimmed(item.versionString);
+        item.displayVersionString = trimmed(item.displayVersionString);
         if (item.versionString.empty()) {
             state.fail("an item has no sparkle:version");
             return;
@@ -104,14 +115,6 @@ void XMLCALL endElement(void* data, const XML_Char* name) {
 void XMLCALL characters(void* data, const XML_Char* text, int length) {
     auto& state = *static_cast<ParseState*>(data);
     state.text.append(text, static_cast<std::size_t>(length));
-}
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 }  // namespace
@@ -137,10 +140,6 @@ Expected<Appcast, std::string> parseAppcast(std::string_view text) {
     }
     if (!state.sawChannel) {
         return unexpected(std::string("the feed has no <channel>"));
-    }
-    for (auto& item : state.appcast.items) {
-        item.versionString = trimmed(item.versionString);
-        item.displayVersionString = trimmed(item.displayVersionString);
     }
     state.appcast.title = trimmed(state.appcast.title);
     return std::move(state.appcast);

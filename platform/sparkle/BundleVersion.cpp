@@ -1,7 +1,6 @@
 #include "platform/sparkle/BundleVersion.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <vector>
 
@@ -21,23 +20,24 @@ std::vector<std::string_view> components(std::string_view version) {
     }
 }
 
-std::optional<unsigned long long> number(std::string_view text) {
-    if (text.empty()) {
-        return 0ULL;
-    }
-    unsigned long long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
+// A numeric component's digits without leading zeros ("" and "00" are "0"),
+// or absent for text. Builds may have more digits than any integer holds.
+std::optional<std::string_view> number(std::string_view text) {
+    if (text.find_first_not_of("0123456789") != std::string_view::npos) {
         return std::nullopt;
     }
-    return value;
+    const auto first = text.find_first_not_of('0');
+    return first == std::string_view::npos ? std::string_view("0") : text.substr(first);
 }
 
 std::strong_ordering compareComponents(std::string_view a, std::string_view b) {
     const auto x = number(a);
     const auto y = number(b);
     if (x && y) {
-        return *x <=> *y;
+        if (x->size() != y->size()) {
+            return x->size() <=> y->size();
+        }
+        return x->compare(*y) <=> 0;
     }
     if (x || y) {
         return x ? std::strong_ordering::less : std::strong_ordering::greater;
@@ -68,7 +68,18 @@ std::string nextBundleVersion(std::string_view version) {
     if (!last || version.empty()) {
         return "1";
     }
-    return std::string(prefix) + std::to_string(*last + 1);
+    // Decimal addition on the digits, so the largest build still has a next.
+    std::string next(*last);
+    auto digit = next.rbegin();
+    for (; digit != next.rend() && *digit == '9'; ++digit) {
+        *digit = '0';
+    }
+    if (digit == next.rend()) {
+        next.insert(next.begin(), '1');
+    } else {
+        ++*digit;
+    }
+    return std::string(prefix) + next;
 }
 
 }  // namespace lidora::vmac

@@ -16,9 +16,20 @@ TEST(BundleVersionTest, ComparesByNumericComponents) {
         int expected;
     };
     const Case cases[] = {
-        {"15", "14", 1},     {"9", "10", -1},           {"1.2", "1.2.0", 0},  {"1.10", "1.9", 1},
-        {"1.0.3", "1.0", 1}, {"2", "10", -1},           {"", "0", 0},         {"1.a", "1.1", 1},
-        {"1.b", "1.a", 1},   {"100000000000", "99", 1}, {"1..2", "1.0.2", 0},
+        {"15", "14", 1},
+        {"9", "10", -1},
+        {"1.2", "1.2.0", 0},
+        {"1.10", "1.9", 1},
+        {"1.0.3", "1.0", 1},
+        {"2", "10", -1},
+        {"", "0", 0},
+        {"1.a", "1.1", 1},
+        {"1.b", "1.a", 1},
+        {"100000000000", "99", 1},
+        {"1..2", "1.0.2", 0},
+        // Builds past 64 bits are numbers too.
+        {"99999999999999999999", "100000000000000000000", -1},
+        {"0018446744073709551616", "18446744073709551616.0", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
@@ -28,10 +39,19 @@ TEST(BundleVersionTest, ComparesByNumericComponents) {
 }
 
 TEST(BundleVersionTest, NextVersionRaisesTheLastComponent) {
-    EXPECT_EQ(vmac::nextBundleVersion("14"), "15");
-    EXPECT_EQ(vmac::nextBundleVersion("1.0.9"), "1.0.10");
-    EXPECT_EQ(vmac::nextBundleVersion("1.beta"), "1");
-    EXPECT_EQ(vmac::nextBundleVersion(""), "1");
+    const std::pair<const char*, const char*> cases[] = {
+        {"14", "15"},
+        {"1.0.9", "1.0.10"},
+        {"1.beta", "1"},
+        {"", "1"},
+        {"1.", "1.1"},
+        {"2.099", "2.100"},
+        {"18446744073709551615", "18446744073709551616"},
+        {"1.99999999999999999999", "1.100000000000000000000"},
+    };
+    for (const auto& [version, next] : cases) {
+        EXPECT_EQ(vmac::nextBundleVersion(version), next) << version;
+    }
 }
 
 TEST(AppcastTest, ReadsVersionsFromElementsOrEnclosures) {
@@ -54,12 +74,12 @@ TEST(AppcastTest, ReadsVersionsFromElementsOrEnclosures) {
 }
 
 TEST(AppcastTest, RendersWhatItParses) {
-    const vmac::Appcast original{"A <b> & \"c\"", {{"15", "1.0.4"}, {"2.0", "2 & more"}}};
+    const vmac::Appcast original{"A <b> & \"c\"", {{"15", "1.0.4"}, {"2.0", "2 & more\r\nlines"}}};
     const auto parsed = vmac::parseAppcast(vmac::renderAppcast(original));
     ASSERT_TRUE(parsed) << parsed.error();
     EXPECT_EQ(parsed->title, original.title);
     ASSERT_EQ(parsed->items.size(), 2U);
-    EXPECT_EQ(parsed->items[1].displayVersionString, "2 & more");
+    EXPECT_EQ(parsed->items[1].displayVersionString, "2 & more\r\nlines");
 }
 
 TEST(AppcastTest, MalformedFeedsGiveClearErrors) {
@@ -73,6 +93,9 @@ TEST(AppcastTest, MalformedFeedsGiveClearErrors) {
         {"<feed/>", "no RSS feed"},
         {"<rss/>", "no <channel>"},
         {"<rss><channel>\n<item><title>x</title></item></channel></rss>", "line 2: an item has no sparkle:version"},
+        {"<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><item>"
+         "<sparkle:version> \n </sparkle:version></item></channel></rss>",
+         "an item has no sparkle:version"},
         {"<rss><channel><item><sparkle:version>1</sparkle:version></item></channel></rss>", "unbound prefix"},
         {"<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
          "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
