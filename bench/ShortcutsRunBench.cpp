@@ -2,12 +2,12 @@
 // end to end, from starting vmac to its exit, with the app running and its
 // helper approved, against the least a program can do for the same effect:
 // a fresh process that makes one bare call to the helper.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
 #include <vector>
 
+#include "bench/BenchRounds.h"
 #include "tests/support/VirtualMac.h"
 
 using namespace lidora;
@@ -15,7 +15,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kRuns = 40;
+constexpr int kRounds = 7;
+constexpr int kPairs = 6;
 constexpr int kWarmUp = 3;
 
 double timed(const testing::VirtualMac& mac, std::vector<std::string> argv) {
@@ -26,16 +27,6 @@ double timed(const testing::VirtualMac& mac, std::vector<std::string> argv) {
         throw std::runtime_error("failed: " + result.out + result.err);
     }
     return ms;
-}
-
-struct Summary {
-    double median;
-    double p95;
-};
-
-Summary summarize(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[std::min(samples.size() - 1, samples.size() * 95 / 100)]};
 }
 
 bool logShows(const testing::VirtualMac& mac, const std::string& text) {
@@ -72,20 +63,27 @@ int main() {
             timed(mac, shortcut);
             timed(mac, call);
         }
-        std::vector<double> shortcuts;
-        std::vector<double> calls;
-        // Interleaved, so that drift of the machine's speed hits both alike.
-        for (int i = 0; i < kRuns; ++i) {
-            shortcuts.push_back(timed(mac, shortcut));
-            calls.push_back(timed(mac, call));
+        // In rounds, the two alternating (and which goes first too), so load
+        // that comes and goes hits both alike.
+        lidora::bench::Rounds rounds;
+        for (int round = 0; round < kRounds; ++round) {
+            std::vector<double> shortcuts;
+            std::vector<double> calls;
+            for (int i = 0; i < kPairs; ++i) {
+                if (i % 2 == 0) {
+                    shortcuts.push_back(timed(mac, shortcut));
+                    calls.push_back(timed(mac, call));
+                } else {
+                    calls.push_back(timed(mac, call));
+                    shortcuts.push_back(timed(mac, shortcut));
+                }
+            }
+            rounds.add(shortcuts, calls);
         }
-        const auto s = summarize(shortcuts);
-        const auto c = summarize(calls);
-        std::printf("vmac shortcuts run, light off, end to end: median %.2f ms, p95 %.2f ms (%d runs)\n", s.median,
-                    s.p95, kRuns);
-        std::printf("bare helper call in a fresh process:       median %.2f ms, p95 %.2f ms (%d runs)\n", c.median,
-                    c.p95, kRuns);
-        std::printf("ratio shortcuts_run_vs_bare_helper_call = %.2f (goal <= 3.0)\n", s.median / c.median);
+        std::printf("vmac shortcuts run, light off, end to end: median %.2f ms (%d rounds of %d)\n", rounds.subject(),
+                    kRounds, kPairs);
+        std::printf("bare helper call in a fresh process:       median %.2f ms\n", rounds.baseline());
+        rounds.report("shortcuts_run_vs_bare_helper_call", 3.0);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench-shortcuts-run: %s\n", error.what());
         return 1;
