@@ -1,9 +1,8 @@
 #include "app/MessageWindow.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 
+#include "app/KeptWindow.h"
 #include "app/MessageView.h"
 
 namespace lidora::app {
@@ -20,16 +19,7 @@ void MessageWindow::show() {
         view_ = std::make_unique<MessageView>(presenter_.get());
     }
     presenter_->appeared();
-    if (first) {
-        if (const auto* screen = QGuiApplication::primaryScreen()) {
-            const auto area = screen->availableGeometry();
-            view_->move(area.center() - QPoint(view_->width() / 2, view_->height() / 2));
-        }
-    }
-    application_.activate();
-    view_->show();
-    view_->raise();
-    view_->activateWindow();
+    presentKeptWindow(*view_, first, application_);
     if (view_->field()->isVisible()) {
         view_->field()->setFocus();
     }

@@ -1,8 +1,6 @@
 #include "app/SettingsWindow.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
+#include "app/KeptWindow.h"
 #include "app/SettingsView.h"
 
 namespace lidora::app {
@@ -21,16 +19,7 @@ void SettingsWindow::show() {
         view_ = std::make_unique<SettingsView>(presenter_.get());
     }
     presenter_->appeared();
-    if (first) {
-        if (const auto* screen = QGuiApplication::primaryScreen()) {
-            const auto area = screen->availableGeometry();
-            view_->move(area.center() - QPoint(view_->width() / 2, view_->height() / 2));
-        }
-    }
-    application_.activate();
-    view_->show();
-    view_->raise();
-    view_->activateWindow();
+    presentKeptWindow(*view_, first, application_);
 }
 
 }  // namespace lidora::app

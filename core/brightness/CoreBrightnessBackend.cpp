@@ -9,8 +9,15 @@ CoreBrightnessBackend::CoreBrightnessBackend(CoreBrightnessFrameworks frameworks
     : frameworks_(std::move(frameworks)), displays_(std::move(displays)), loop_(loop) {}
 
 CoreBrightnessBackend::~CoreBrightnessBackend() {
-    // A nudged display must still go back, even when the backend is gone.
-    pending_->restoreWork.detach();
+    // A nudged display must go back even though the backend goes: now, as
+    // the backend goes when the app quits, and a loop that no longer runs
+    // would never fire the restore, leaving the display a step off.
+    if (pending_->brightnessBeforeNudge && frameworks_.setBrightness) {
+        pending_->restoreWork.cancel();
+        if (const auto display = builtInDisplayID(*displays_)) {
+            (*frameworks_.setBrightness)(*display, *pending_->brightnessBeforeNudge);
+        }
+    }
 }
 
 std::optional<BrightnessTable> CoreBrightnessBackend::copyProperty(std::string_view key) {

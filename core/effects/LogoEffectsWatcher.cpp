@@ -280,6 +280,14 @@ Task<bool> LogoEffectsWatcher::send(std::string text, MorseCode::Timing timing, 
     messageState_.problem.set(std::nullopt);
     log_.notice("Sending a message (%ld characters, %{public}f s): %{private}s", characterCount, seconds, text);
     update();
+    // One the player could not start (the logo's tables unreadable, a timing
+    // it cannot play) would never end: it is not reported as sent, and the
+    // light switched on for it is given back.
+    if (effect_ == LogoEffect::message && message_ && !message_->isRunning()) {
+        endMessage();
+        messageState_.problem.set(std::string(kCouldNotSendProblem));
+        co_return false;
+    }
     co_return true;
 }
 

@@ -37,6 +37,7 @@ inline constexpr std::string_view kOnAirTurnedLightOffKey = "onAirTurnedLightOff
 
 inline constexpr std::string_view kNothingToSendProblem = "There's nothing in that message that Morse code can send.";
 inline constexpr std::string_view kLightDidNotComeOnProblem = "Couldn't turn the logo light on.";
+inline constexpr std::string_view kCouldNotSendProblem = "Couldn't send the message.";
 
 // What the watcher follows and acts through. Everything must outlive it.
 struct LogoEffectsParts {

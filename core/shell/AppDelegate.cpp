@@ -1,6 +1,7 @@
 #include "core/shell/AppDelegate.h"
 
 #include "core/effects/KeepsLogoDark.h"
+#include "core/effects/LogoEffectsWatcher.h"
 #include "core/light/InstallLocation.h"
 #include "core/overlay/EasterEgg.h"
 #include "core/runtime/Sleep.h"
@@ -226,7 +227,7 @@ Task<std::optional<std::string>> AppDelegate::sendMessage(std::string text, Mors
     }
     auto problem = effects().messageState().problem.get();
     if (!problem || problem->empty()) {
-        problem = "Couldn't send the message.";
+        problem = std::string(kCouldNotSendProblem);
     }
     co_return problem;
 }

@@ -123,11 +123,15 @@ TEST_F(CoreBrightnessBackendTest, NudgeStepsTowardsTheMiddle) {
     }
 }
 
-TEST_F(CoreBrightnessBackendTest, RestoreStillRunsAfterTheBackendIsGone) {
+// The backend goes when the app quits, and the loop with it: the display
+// goes back at once rather than on a timer that would never fire.
+TEST_F(CoreBrightnessBackendTest, ANudgedDisplayGoesBackWhenTheBackendGoes) {
     make().nudge();
     backend.reset();
-    loop.advance(150ms);
     EXPECT_EQ(written(), (std::vector<float>{0.8F - kNudgeStep, 0.8F}));
+    EXPECT_EQ(loop.pendingTimers(), 0U);
+    loop.advance(150ms);
+    EXPECT_EQ(display->writes.size(), 2U);
 }
 
 }  // namespace

@@ -237,6 +237,20 @@ TEST_F(LogoEffectsWatcherTest, MessagesThatCannotBeSentOrAreCutShortSayWhy) {
     EXPECT_FALSE(sendNow("SOS"));
     EXPECT_EQ(w.messageState().problem.get(), std::optional<std::string>(kLightDidNotComeOnProblem));
 
+    // A timing no player can play (a unit of no length): the message is not
+    // reported as sent, and the light switched on for it goes off again.
+    light = FakeLight{.on = false, .refuses = false, .switches = {}};
+    bool began = true;
+    spawn(loop, [](Task<bool> task, bool& out) -> Task<void> {
+        out = co_await std::move(task);
+    }(w.send("SOS", MorseCode::Timing{0.0, 2, 4, 5}, false), began));
+    loop.runUntilIdle();
+    EXPECT_FALSE(began);
+    EXPECT_EQ(w.messageState().problem.get(), std::optional<std::string>(kCouldNotSendProblem));
+    EXPECT_EQ(w.message(), nullptr);
+    EXPECT_EQ(w.effect(), LogoEffect::none);
+    EXPECT_THAT(light.switches, ElementsAre(true, false));
+
     // A second message replaces the first and plays; the display sleeping
     // drops it.
     light = FakeLight{.on = true, .refuses = false, .switches = {}};
