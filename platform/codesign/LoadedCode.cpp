@@ -21,7 +21,10 @@ namespace {
 constexpr std::size_t kMaxProcFile = std::size_t{4} << 20;
 constexpr std::size_t kMaxCachedFiles = 4096;
 
-Expected<std::string, std::string> readProcFile(pid_t pid, const char* name) {
+// `record`: the file is one record the kernel makes whole at the first read
+// (status, stat, personality), so a read that leaves room in the buffer got
+// all of it and the read that would say so is spared.
+Expected<std::string, std::string> readProcFile(pid_t pid, const char* name, bool record = false) {
     const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.valid()) {
@@ -41,6 +44,9 @@ Expected<std::string, std::string> readProcFile(pid_t pid, const char* name) {
             return text;
         }
         text.append(buffer, static_cast<std::size_t>(count));
+        if (record && text.size() == static_cast<std::size_t>(count) && count < static_cast<ssize_t>(sizeof buffer)) {
+            return text;
+        }
         if (text.size() > kMaxProcFile) {
             return unexpected(path + " is too large");
         }
@@ -119,11 +125,11 @@ std::optional<long> tracerOf(std::string_view status) {
 
 std::optional<std::string> execInstanceOf(pid_t pid) {
     // Without address randomisation two execs of one program look alike.
-    const auto personality = readProcFile(pid, "personality");
+    const auto personality = readProcFile(pid, "personality", true);
     if (!personality || (std::strtoul(personality->c_str(), nullptr, 16) & ADDR_NO_RANDOMIZE) != 0) {
         return std::nullopt;
     }
-    const auto stat = readProcFile(pid, "stat");
+    const auto stat = readProcFile(pid, "stat", true);
     if (!stat) {
         return std::nullopt;
     }
@@ -188,7 +194,7 @@ std::vector<CodeMapping> codeMappings(std::string_view maps) {
 }
 
 Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& program) const {
-    const auto status = readProcFile(pid, "status");
+    const auto status = readProcFile(pid, "status", true);
     if (!status) {
         return unexpected(status.error());
     }

@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "platform/codesign/SocketClientEnd.h"
 
 namespace lidora::vmac {
 
@@ -35,7 +34,7 @@ Expected<SignatureRecord, std::string> PeerImage::verify(int socket, const ucred
     if (!before) {
         return before;
     }
-    const auto clientEnd = clientEndOf(socket);
+    const auto clientEnd = sockets_.clientEndOf(socket);
     if (!clientEnd) {
         return unexpected(clientEnd.error());
     }

@@ -8,6 +8,7 @@
 #include "core/runtime/Expected.h"
 #include "platform/codesign/LoadedCode.h"
 #include "platform/codesign/SignatureStore.h"
+#include "platform/codesign/SocketClientEnd.h"
 
 namespace lidora::vmac {
 
@@ -29,6 +30,7 @@ public:
 private:
     std::shared_ptr<const SignatureStore> store_;
     LoadedCodeCheck loadedCode_;
+    SocketDiagnostics sockets_;
 };
 
 }  // namespace lidora::vmac

@@ -302,7 +302,33 @@ Expected<void, std::string> SignatureStore::update(const Change& change) {
     return replaceFileAtomically(database_, temporary, *bytes, 0644);
 }
 
+namespace {
+
+// Whether the database read last is still there, unchanged and trusted: its
+// folder trusted as it resolves now, and the file's stamp (whose change time
+// moves with any write, link, chmod or chown) the one read. Two stats instead
+// of opening both, on every connection the daemon checks.
+bool unchangedAndTrusted(const std::filesystem::path& database, const FileStamp& read) {
+    struct stat info {};
+    if (::stat(database.parent_path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        distrust(info, database.parent_path())) {
+        return false;
+    }
+    if (::lstat(database.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || distrust(info, database)) {
+        return false;
+    }
+    return fileStampOf(info) == read;
+}
+
+}  // namespace
+
 Expected<std::shared_ptr<const SignatureStore::Index>, std::string> SignatureStore::trustedIndex() const {
+    {
+        const std::lock_guard guard(cache_->mutex);
+        if (cache_->index && cache_->stamp && unchangedAndTrusted(database_, *cache_->stamp)) {
+            return cache_->index;
+        }
+    }
     auto opened = openTrusted(database_);
     if (!opened) {
         return unexpected(opened.error());

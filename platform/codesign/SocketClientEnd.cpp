@@ -10,13 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "platform/vmac/FileDescriptor.h"
 
@@ -52,19 +50,31 @@ std::optional<unsigned long> descriptorFlags(const std::string& fdinfo) {
 
 }  // namespace
 
-Expected<std::uint64_t, std::string> clientEndOf(int socket) {
+Expected<std::uint64_t, std::string> SocketDiagnostics::clientEndOf(int socket) const {
     struct stat info {};
     if (::fstat(socket, &info) != 0) {
         return unexpected(errnoText("cannot inspect the connection's socket"));
     }
-    const FileDescriptor diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
-    if (!diag.valid()) {
-        return unexpected(errnoText("cannot ask the kernel who holds the other end (NETLINK_SOCK_DIAG)"));
+    const std::lock_guard guard(state_->mutex);
+    auto answer = ask(info.st_ino);
+    if (!answer) {
+        // A late answer must not be taken for the next question's.
+        state_->diag.reset();
     }
-    // The kernel answers at once; the limit only bounds a broken one.
-    const timeval limit{1, 0};
-    ::setsockopt(diag.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return answer;
+}
 
+Expected<std::uint64_t, std::string> SocketDiagnostics::ask(std::uint64_t inode) const {
+    if (!state_->diag.valid()) {
+        FileDescriptor diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+        if (!diag.valid()) {
+            return unexpected(errnoText("cannot ask the kernel who holds the other end (NETLINK_SOCK_DIAG)"));
+        }
+        // The kernel answers at once; the limit only bounds a broken one.
+        const timeval limit{1, 0};
+        ::setsockopt(diag.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        state_->diag = std::move(diag);
+    }
     struct {
         nlmsghdr header;
         unix_diag_req request;
@@ -72,25 +82,30 @@ Expected<std::uint64_t, std::string> clientEndOf(int socket) {
     query.header.nlmsg_len = sizeof query;
     query.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
     query.header.nlmsg_flags = NLM_F_REQUEST;
+    query.header.nlmsg_seq = ++state_->sequence;
     query.request.sdiag_family = AF_UNIX;
     query.request.udiag_states = ~0U;
-    query.request.udiag_ino = static_cast<std::uint32_t>(info.st_ino);
+    query.request.udiag_ino = static_cast<std::uint32_t>(inode);
     query.request.udiag_show = UDIAG_SHOW_PEER;
     query.request.udiag_cookie[0] = ~0U;  // no cookie: look up by inode
     query.request.udiag_cookie[1] = ~0U;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    if (::sendto(diag.get(), &query, sizeof query, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) < 0) {
+    const int diag = state_->diag.get();
+    if (::sendto(diag, &query, sizeof query, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) < 0) {
         return unexpected(errnoText("cannot ask the kernel who holds the other end (unix_diag)"));
     }
     alignas(nlmsghdr) char buffer[4096];
-    const ssize_t received = ::recv(diag.get(), buffer, sizeof buffer, 0);
+    const ssize_t received = ::recv(diag, buffer, sizeof buffer, 0);
     if (received < 0) {
         return unexpected(errnoText("the kernel did not say who holds the other end (unix_diag)"));
     }
     auto length = static_cast<unsigned>(received);
     for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, length);
          header = NLMSG_NEXT(header, length)) {
+        if (header->nlmsg_seq != query.header.nlmsg_seq) {
+            continue;
+        }
         if (header->nlmsg_type == NLMSG_ERROR) {
             const auto* failure = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
             return unexpected(std::string("the kernel cannot say who holds the other end (unix_diag): ") +
@@ -100,7 +115,7 @@ Expected<std::uint64_t, std::string> clientEndOf(int socket) {
             continue;
         }
         const auto* answer = static_cast<const unix_diag_msg*>(NLMSG_DATA(header));
-        if (answer->udiag_ino != static_cast<std::uint32_t>(info.st_ino)) {
+        if (answer->udiag_ino != static_cast<std::uint32_t>(inode)) {
             continue;
         }
         auto attributesLength = static_cast<unsigned>(NLMSG_PAYLOAD(header, sizeof *answer));
@@ -124,8 +139,10 @@ Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inod
         return unexpected(errnoText("cannot list the descriptors of pid " + std::to_string(pid)));
     }
     // Read straight from the folder's descriptor: this runs at every
-    // connection, and a DIR stream would cost five more calls.
-    std::vector<int> numbers;
+    // connection, and a DIR stream would cost five more calls. A new socket
+    // takes the lowest free number, so the first batch usually holds it.
+    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+    bool heldAcrossExec = false;
     alignas(dirent64) char entries[8192];
     for (;;) {
         const ssize_t count = ::getdents64(fds.get(), entries, sizeof entries);
@@ -137,28 +154,21 @@ Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inod
         }
         for (ssize_t at = 0; at < count;) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
-            if (entry->d_name[0] != '.') {
-                numbers.push_back(std::atoi(entry->d_name));
-            }
             at += entry->d_reclen;
+            // The link's text, not a stat through it: a stat would reach
+            // whatever file the peer holds, one a FUSE server may never answer for.
+            char target[64];
+            const ssize_t size =
+                entry->d_name[0] == '.' ? 0 : ::readlinkat(fds.get(), entry->d_name, target, sizeof target);
+            if (size <= 0 || std::string_view(target, static_cast<std::size_t>(size)) != wanted) {
+                continue;
+            }
+            const auto flags = descriptorFlags(readSmall(proc + "/fdinfo/" + entry->d_name));
+            if (flags && (*flags & O_CLOEXEC) != 0) {
+                return {};
+            }
+            heldAcrossExec = true;
         }
-    }
-    // Newest first: the connection is most likely the highest descriptor.
-    std::sort(numbers.begin(), numbers.end(), std::greater<>());
-    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
-    bool heldAcrossExec = false;
-    for (const int number : numbers) {
-        const auto name = std::to_string(number);
-        char target[64];
-        const ssize_t size = ::readlinkat(fds.get(), name.c_str(), target, sizeof target);
-        if (size <= 0 || std::string_view(target, static_cast<std::size_t>(size)) != wanted) {
-            continue;
-        }
-        const auto flags = descriptorFlags(readSmall(proc + "/fdinfo/" + name));
-        if (flags && (*flags & O_CLOEXEC) != 0) {
-            return {};
-        }
-        heldAcrossExec = true;
     }
     if (heldAcrossExec) {
         return unexpected("pid " + std::to_string(pid) +

@@ -29,7 +29,7 @@ void PollRunLoop::wake() {
 }
 
 void PollRunLoop::post(std::function<void()> work) {
-    if (posted_.push(std::move(work))) {
+    if (posted_.push(std::move(work)) && runningOn_.load(std::memory_order_relaxed) != std::this_thread::get_id()) {
         wake();
     }
 }
@@ -59,12 +59,14 @@ void PollRunLoop::run() {
 }
 
 void PollRunLoop::runUntil(TimePoint deadline) {
+    const auto outer = runningOn_.exchange(std::this_thread::get_id());
     while (!stopRequested_.exchange(false)) {
         if (now() >= deadline) {
-            return;
+            break;
         }
         iterate(deadline);
     }
+    runningOn_.store(outer);
 }
 
 void PollRunLoop::iterate(TimePoint deadline) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "core/ports/RunLoop.h"
 #include "core/runtime/LoopParts.h"
@@ -41,6 +42,9 @@ private:
     int wakeFd_ = -1;
     PostQueue posted_;
     std::atomic<bool> stopRequested_{false};
+    // The thread inside run(): its own posts need no wake-up, as it looks at
+    // the queue before it next waits.
+    std::atomic<std::thread::id> runningOn_{};
 };
 
 }  // namespace lidora::vmac

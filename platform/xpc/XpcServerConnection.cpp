@@ -33,7 +33,7 @@ short pollEvents(int busEvents) {
 }  // namespace
 
 XpcServerConnection::XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, FileDescriptor socket, ucred peer,
-                                         PeerRequirementCheck check, XpcServerOptions options,
+                                         std::shared_ptr<const PeerRequirementCheck> check, XpcServerOptions options,
                                          std::function<void(XpcServerConnection*)> onFinished)
     : mainLoop_(mainLoop),
       workers_(workers),
@@ -52,18 +52,23 @@ void XpcServerConnection::resume() {
         return;
     }
     resumed_ = true;
-    // Like the framework, check the peer after the delegate is done and
-    // before any of its messages is handled; a peer that fails is invalidated.
-    mainLoop_.post([self = shared_from_this()] { self->admitOrRefuse(); });
+    // Like the framework, check the peer before any of its messages is
+    // handled; a peer that fails is invalidated. Resumed by the delegate, it
+    // is checked at once and set serving while the delegate finishes (it
+    // configured the connection before resuming it, as it must).
+    if (inDelegateTurn_) {
+        admitOrRefuse();
+    } else {
+        mainLoop_.post([self = shared_from_this()] { self->admitOrRefuse(); });
+    }
 }
 
 void XpcServerConnection::admitOrRefuse() {
     if (finished_ || invalidated_) {
         return;
     }
-    if (!requirement_.empty() && !(check_ && check_(socket_.get(), peer_, requirement_))) {
-        socket_.reset();
-        finish();
+    if (!requirement_.empty() && !(check_ && *check_ && (*check_)(socket_.get(), peer_, requirement_))) {
+        refuse();
         return;
     }
     serving_ = true;
@@ -73,9 +78,15 @@ void XpcServerConnection::admitOrRefuse() {
     });
     if (!queued) {
         serving_ = false;
-        socket_.reset();
-        finish();
+        refuse();
     }
+}
+
+void XpcServerConnection::refuse() {
+    socket_.reset();
+    // Later, not from inside the delegate: finishing lets the listener open
+    // held connections, which would call the delegate again.
+    mainLoop_.post([self = shared_from_this()] { self->finish(); });
 }
 
 void XpcServerConnection::invalidate() {

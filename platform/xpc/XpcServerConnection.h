@@ -41,7 +41,7 @@ struct XpcServerOptions {
 class XpcServerConnection final : public XpcConnection, public std::enable_shared_from_this<XpcServerConnection> {
 public:
     XpcServerConnection(RunLoop& mainLoop, WorkerPool& workers, FileDescriptor socket, ucred peer,
-                        PeerRequirementCheck check, XpcServerOptions options,
+                        std::shared_ptr<const PeerRequirementCheck> check, XpcServerOptions options,
                         std::function<void(XpcServerConnection*)> onFinished);
     ~XpcServerConnection() override;
 
@@ -57,8 +57,14 @@ public:
     [[nodiscard]] int processIdentifier() const override { return peer_.pid; }
     [[nodiscard]] uid_t peerUser() const { return peer_.uid; }
 
+    // Around the listener's call to its delegate, on the main loop: a resume()
+    // made there checks the peer at once instead of on a later turn.
+    void beginDelegateTurn() { inDelegateTurn_ = true; }
+    void endDelegateTurn() { inDelegateTurn_ = false; }
+
 private:
     void admitOrRefuse();
+    void refuse();
     void serve();
     void serveUntilDone(sd_bus* bus);
     static int noteRequest(sd_bus_message* message, void* userdata, sd_bus_error* error);
@@ -69,7 +75,7 @@ private:
     FileDescriptor socket_;
     FileDescriptor stopEvent_;
     ucred peer_;
-    PeerRequirementCheck check_;
+    std::shared_ptr<const PeerRequirementCheck> check_;  // the listener's, shared by its connections
     XpcServerOptions options_;
     std::function<void(XpcServerConnection*)> onFinished_;
     const std::uint64_t acceptedAt_;
@@ -81,6 +87,7 @@ private:
     std::function<void()> invalidationHandler_;
 
     bool resumed_ = false;
+    bool inDelegateTurn_ = false;
     bool serving_ = false;
     bool invalidated_ = false;
     bool finished_ = false;

@@ -51,7 +51,10 @@ Expected<std::unique_ptr<XpcServiceListener>, std::string> XpcServiceListener::f
 
 XpcServiceListener::XpcServiceListener(RunLoop& loop, FileDescriptor socket, PeerRequirementCheck check,
                                        XpcServerOptions options)
-    : loop_(loop), socket_(std::move(socket)), check_(std::move(check)), options_(options) {}
+    : loop_(loop),
+      socket_(std::move(socket)),
+      check_(std::make_shared<const PeerRequirementCheck>(std::move(check))),
+      options_(options) {}
 
 XpcServiceListener::~XpcServiceListener() {
     // Connections still serving must let go of their pool threads.
@@ -68,23 +71,23 @@ void XpcServiceListener::resume() {
 }
 
 void XpcServiceListener::acceptPending() {
-    for (;;) {
-        FileDescriptor client(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-        if (!client.valid()) {
-            return;  // EAGAIN, or a peer that vanished before we took it
-        }
-        ucred peer{};
-        socklen_t length = sizeof peer;
-        if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) {
-            continue;
-        }
-        if (connectionsOf(peer.uid) < options_.maxConnectionsPerUser) {
-            open(std::move(client), peer);
-        } else if (heldOf(peer.uid) < options_.maxHeldPerUser && held_.size() < options_.maxHeld) {
-            held_.push_back({std::move(client), peer, loop_.now()});
-        }
-        // Otherwise closed: no one user may take every connection.
+    // One a turn: the socket stays readable while more wait, and a caller
+    // alone is not made to wait for a second accept that finds nothing.
+    FileDescriptor client(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+    if (!client.valid()) {
+        return;  // EAGAIN, or a peer that vanished before we took it
     }
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) {
+        return;
+    }
+    if (connectionsOf(peer.uid) < options_.maxConnectionsPerUser) {
+        open(std::move(client), peer);
+    } else if (heldOf(peer.uid) < options_.maxHeldPerUser && held_.size() < options_.maxHeld) {
+        held_.push_back({std::move(client), peer, loop_.now()});
+    }
+    // Otherwise closed: no one user may take every connection.
 }
 
 void XpcServiceListener::open(FileDescriptor client, const ucred& peer) {
@@ -97,9 +100,11 @@ void XpcServiceListener::open(FileDescriptor client, const ucred& peer) {
             }
         });
     connections_.emplace(connection.get(), connection);
+    connection->beginDelegateTurn();
     if (!delegate_ || !delegate_->shouldAcceptNewConnection(*this, connection)) {
         connection->invalidate();
     }
+    connection->endDelegateTurn();
 }
 
 void XpcServiceListener::openHeld() {

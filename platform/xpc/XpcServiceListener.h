@@ -48,7 +48,7 @@ private:
 
     RunLoop& loop_;
     FileDescriptor socket_;
-    PeerRequirementCheck check_;
+    std::shared_ptr<const PeerRequirementCheck> check_;
     XpcServerOptions options_;
     std::shared_ptr<XpcListenerDelegate> delegate_;
     Cancellable watch_;

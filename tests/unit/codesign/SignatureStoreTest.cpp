@@ -149,6 +149,8 @@ TEST_F(SignatureStoreTest, ADatabaseOthersCouldChangeIsNotTrusted) {
     const auto sleep = program("sleep");
     sign(store, sleep);
     const auto saved = readFile(database());
+    // Read and remembered: each change below must still be seen.
+    ASSERT_TRUE(store.signatureOfFile(sleep).has_value());
 
     std::filesystem::permissions(database(), std::filesystem::perms(0666));
     EXPECT_FALSE(store.signatureOfFile(sleep).has_value());

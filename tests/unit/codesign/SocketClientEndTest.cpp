@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/codesign/SocketClientEnd.h"
@@ -56,6 +58,43 @@ TEST(CheckHeldSinceLastExec, FindsTheConnectionAmongManyDescriptors) {
             EXPECT_NE(verdict.error().find(c.error), std::string::npos) << verdict.error();
         }
     }
+}
+
+// One kept netlink socket, asked from several threads at once and after a
+// question it could not answer: each answer is its own question's.
+TEST(SocketDiagnostics, EachQuestionGetsItsOwnAnswer) {
+    const SocketDiagnostics diagnostics;
+    const auto askMany = [&diagnostics](int count, int* wrong) {
+        for (int i = 0; i < count; ++i) {
+            int ends[2];
+            ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+            const FileDescriptor client(ends[0]);
+            const FileDescriptor server(ends[1]);
+            const auto answer = diagnostics.clientEndOf(server.get());
+            if (!answer || *answer != inodeOf(client.get())) {
+                ++*wrong;
+            }
+        }
+    };
+    int wrong[4] = {};
+    {
+        std::vector<std::jthread> threads;
+        for (int& count : wrong) {
+            threads.emplace_back([&askMany, &count] { askMany(100, &count); });
+        }
+    }
+    EXPECT_THAT(wrong, ::testing::Each(0));
+
+    // Not a Unix socket: the kernel says it knows none by that inode.
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    const FileDescriptor reading(pipe[0]);
+    const FileDescriptor writing(pipe[1]);
+    EXPECT_FALSE(diagnostics.clientEndOf(reading.get()));
+    EXPECT_FALSE(diagnostics.clientEndOf(-1));
+    int after = 0;
+    askMany(10, &after);
+    EXPECT_EQ(after, 0);
 }
 
 TEST(CheckHeldSinceLastExec, NoSuchProcessIsRefused) {

@@ -29,6 +29,33 @@ TEST(PollRunLoop, RunsPostsFromOtherThreadsThenTimersInOrderAndStops) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
 }
 
+// The loop's own posts do not wake it: it must look at the queue before it
+// waits, or this would sleep to the deadline.
+TEST(PollRunLoop, WorkPostedOnTheLoopRunsBeforeItWaitsAgain) {
+    PollRunLoop loop;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::vector<int> order;
+    auto watch = loop.watch(fds[0], FdEvent::Readable, [&](unsigned) {
+        char byte = 0;
+        ASSERT_EQ(::read(fds[0], &byte, 1), 1);
+        loop.post([&] {
+            order.push_back(1);
+            loop.post([&] {
+                order.push_back(2);
+                loop.stop();
+            });
+        });
+    });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    const auto deadline = loop.now() + 60s;
+    loop.runUntil(deadline);
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_LT(loop.now(), deadline);
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
 TEST(PollRunLoop, WatchReportsReadableDescriptorsAndCancelledWatchesStaySilent) {
     PollRunLoop loop;
     int fds[2];
