@@ -4,7 +4,6 @@
 
 #include <optional>
 
-
 namespace lidora::vmac {
 
 namespace {
