@@ -17,6 +17,7 @@
 #include "platform/corebrightness/LogoTables.h"
 #include "platform/corebrightness/PropertyWire.h"
 #include "platform/launchd/SignalSource.h"
+#include "platform/log/KeptRecordDelivery.h"
 #include "platform/log/UnifiedLogSink.h"
 #include "platform/runloop/PollRunLoop.h"
 
@@ -61,9 +62,12 @@ std::int64_t unixMilliseconds() {
 }  // namespace
 
 int main() {
-    const Logger log(UnifiedLogSink::forCurrentProcess(), std::string(kCoreBrightnessDomain), "logo");
+    const auto sink = UnifiedLogSink::forCurrentProcess();
+    const Logger log(sink, std::string(kCoreBrightnessDomain), "logo");
     const auto paths = VmacPaths::fromEnvironment();
     PollRunLoop loop;
+    // Started with logd at boot: what it logs first may come before logd listens.
+    const KeptRecordDelivery keptRecords(loop, sink);
 
     // Ending cleanly on a plain kill lets launchd start the next instance at once.
     auto signals = SignalSource::create(loop, {SIGTERM, SIGINT, SIGHUP}, [&](int signal) {

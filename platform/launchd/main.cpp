@@ -16,6 +16,7 @@
 #include "platform/launchd/ProcessLauncher.h"
 #include "platform/launchd/ServiceManager.h"
 #include "platform/launchd/SignalSource.h"
+#include "platform/log/KeptRecordDelivery.h"
 #include "platform/log/UnifiedLogSink.h"
 #include "platform/runloop/PollRunLoop.h"
 #include "platform/vmac/AtomicFile.h"
@@ -70,8 +71,11 @@ int run() {
     // Replies go to clients that may have hung up; send() says so instead.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const Logger logger(UnifiedLogSink::forCurrentProcess(), "com.zelquin.vmac", "launchd");
+    const auto sink = UnifiedLogSink::forCurrentProcess();
+    const Logger logger(sink, "com.zelquin.vmac", "launchd");
     PollRunLoop loop;
+    // launchd starts logd: what it logs until logd listens is kept, then sent.
+    const KeptRecordDelivery keptRecords(loop, sink);
     ProcessLauncher launcher(paths);
     JobSupervisor supervisor(
         loop, paths, launcher,

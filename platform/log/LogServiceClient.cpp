@@ -89,16 +89,36 @@ bool LogServiceClient::sendLocked(std::string_view datagram, std::chrono::steady
 }
 
 bool LogServiceClient::send(std::string_view datagram) {
-    const std::lock_guard guard(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + sendWait_;
-    if (sendKept(deadline) && sendLocked(datagram, deadline, false)) {
-        return true;
+    std::function<void()> firstKept;
+    {
+        const std::lock_guard guard(mutex_);
+        const auto deadline = std::chrono::steady_clock::now() + sendWait_;
+        if (sendKept(deadline) && sendLocked(datagram, deadline, false)) {
+            return true;
+        }
+        // Not there yet (a flood is not kept: that is the point of dropping).
+        if (!congested_) {
+            const bool noneKept = kept_.empty();
+            keep(datagram);
+            if (noneKept && !kept_.empty()) {
+                firstKept = onKept_;
+            }
+        }
     }
-    // Not there yet (a flood is not kept: that is the point of dropping).
-    if (!congested_) {
-        keep(datagram);
+    if (firstKept) {
+        firstKept();
     }
     return false;
+}
+
+bool LogServiceClient::deliverKept() {
+    const std::lock_guard guard(mutex_);
+    return sendKept(std::chrono::steady_clock::now() + sendWait_);
+}
+
+void LogServiceClient::setKeptHandler(std::function<void()> handler) {
+    const std::lock_guard guard(mutex_);
+    onKept_ = std::move(handler);
 }
 
 bool LogServiceClient::sendKept(std::chrono::steady_clock::time_point deadline) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,6 +33,12 @@ public:
     // queued. False when the service is not running or did not answer.
     bool sync(std::chrono::milliseconds limit);
 
+    // Tries once to send what was kept; true when nothing is left kept.
+    bool deliverKept();
+    // Called, from the sending thread and outside any lock, when a datagram
+    // is kept and none was before. Empty to stop.
+    void setKeptHandler(std::function<void()> handler);
+
 private:
     bool connected();
     // `patient`: wait even while congested, as a sync asked for it.
@@ -50,6 +57,7 @@ private:
     bool congested_ = false;
     std::deque<std::string> kept_;
     std::size_t keptBytes_ = 0;
+    std::function<void()> onKept_;
 };
 
 }  // namespace lidora::vmac

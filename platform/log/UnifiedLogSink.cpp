@@ -69,6 +69,14 @@ void UnifiedLogSink::write(const LogRecord& record) {
     }
 }
 
+bool UnifiedLogSink::deliverKept() {
+    if (!client_.deliverKept()) {
+        return false;
+    }
+    unflushed_ = true;
+    return true;
+}
+
 bool UnifiedLogSink::flush(std::chrono::milliseconds limit) {
     unflushed_ = false;
     return client_.sync(limit);

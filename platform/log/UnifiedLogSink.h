@@ -38,6 +38,10 @@ public:
 
     [[nodiscard]] std::uint64_t dropped() const { return dropped_; }
 
+    // Records kept while the log service was away; see KeptRecordDelivery.
+    bool deliverKept();
+    void setKeptHandler(std::function<void()> handler) { client_.setKeptHandler(std::move(handler)); }
+
 private:
     LogServiceClient client_;
     bool useJournal_;

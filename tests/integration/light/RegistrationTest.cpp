@@ -162,15 +162,15 @@ TEST_F(Registration, AnApprovalRecordedByAnEarlierVersionNoLongerEnablesTheDaemo
     mac.boot();
     EXPECT_EQ(status(), "2 requiresApproval\n");
     EXPECT_EQ(helper({"get-state"}).out, unreachable());
-    ASSERT_EQ(mac.vmac({"approve", kHelperLabel}).status, 0);
-    // launchd logged the refusal at boot, maybe before logd listened; such
-    // records go to logd ahead of launchd's next one (the approval's).
+    // launchd logged the refusal at boot, maybe before logd listened: it is
+    // sent once logd listens, with no later record of launchd's to carry it.
     EXPECT_TRUE(VirtualMac::waitFor(
         [&] {
             return mac.vmac({"log", "show", "--category", "launchd"}).out.find("no approval names its program") !=
                    std::string::npos;
         },
         std::chrono::seconds(5)));
+    ASSERT_EQ(mac.vmac({"approve", kHelperLabel}).status, 0);
     EXPECT_EQ(status(), "1 enabled\n");
 }
 

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
+#include "platform/log/KeptRecordDelivery.h"
 #include "platform/log/LogServer.h"
 #include "platform/log/LogService.h"
 #include "platform/log/LogServiceClient.h"
@@ -154,6 +156,41 @@ TEST(UnifiedLogSink, KeepsWhatItLogsBeforeTheServiceListensAndSendsThatFirst) {
         messages.push_back(record.message);
     }
     EXPECT_EQ(messages, (std::vector<std::string>{"at boot 1", "at boot 2", "once it listens"}));
+}
+
+// A daemon that logs at boot and then stays quiet: its records arrive once
+// the service listens, without a record or a flush of its own to carry them.
+TEST(KeptRecordDelivery, SendsKeptRecordsOnceTheServiceListens) {
+    testing::TempDir dir;
+    const VmacPaths paths(dir.path());
+    auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths), false);
+    const Logger log(sink, "com.zelquin.vmac", "launchd");
+    log.notice("before the loop");
+    PollRunLoop daemonLoop;
+    const KeptRecordDelivery delivery(daemonLoop, sink, 1ms);
+    log.notice("while the loop runs");
+
+    auto server = LogServer::open(paths);
+    ASSERT_TRUE(server) << server.error();
+    std::atomic<std::int64_t> clock = 0;
+    LogService service(UnifiedLogFolder(paths.unifiedLog()), [&] { return ++clock; });
+    PollRunLoop serviceLoop;
+    server->serve(serviceLoop, service);
+    std::thread serving([&] { serviceLoop.run(); });
+    // Turns of the daemon's loop until the service has both, bounded.
+    std::vector<std::string> messages;
+    for (int turn = 0; turn < 5000 && messages.size() < 2; ++turn) {
+        daemonLoop.runUntil(daemonLoop.now() + 2ms);
+        if (LogServiceClient(logServiceSocket(paths)).sync(1s)) {
+            messages.clear();
+            for (const auto& record : UnifiedLogFolder(paths.unifiedLog()).readAll()) {
+                messages.push_back(record.message);
+            }
+        }
+    }
+    serviceLoop.stop();
+    serving.join();
+    EXPECT_EQ(messages, (std::vector<std::string>{"before the loop", "while the loop runs"}));
 }
 
 TEST(LogServer, NamesTheSendersExecutableOrSaysItIsGone) {
