@@ -235,7 +235,8 @@ protected:
 };
 
 TEST_F(SettingsWindowTest, ScriptedUseReachesThePreferencesAndTheWindowIsKept) {
-    light.states.scripted.push_back(LightState::on);
+    // Each showing reads the light's state.
+    light.states.scripted = {LightState::on, LightState::on};
     window.show();
     SettingsView* view = window.view();
     ASSERT_NE(view, nullptr);
