@@ -8,6 +8,8 @@ namespace lidora::vmac {
 
 namespace {
 
+constexpr std::size_t kMaxRememberedPeers = 1024;
+
 // The stamp of the file process `pid` runs now.
 std::optional<FileStamp> runningExecutable(pid_t pid) {
     struct stat info {};
@@ -37,8 +39,23 @@ Expected<SignatureRecord, std::string> PeerImage::verify(int socket, const ucred
     if (!clientEnd) {
         return unexpected(clientEnd.error());
     }
-    if (auto held = checkHeldSinceLastExec(peer.pid, *clientEnd); !held) {
+    std::array<int, 2> likely{-1, -1};
+    {
+        const std::lock_guard guard(lastDescriptors_->mutex);
+        if (const auto found = lastDescriptors_->byProcess.find(peer.pid); found != lastDescriptors_->byProcess.end()) {
+            likely = found->second;
+        }
+    }
+    const auto held = checkHeldSinceLastExec(peer.pid, *clientEnd, likely);
+    if (!held) {
         return unexpected(held.error());
+    }
+    if (*held != likely[0]) {
+        const std::lock_guard guard(lastDescriptors_->mutex);
+        if (lastDescriptors_->byProcess.size() >= kMaxRememberedPeers) {
+            lastDescriptors_->byProcess.clear();
+        }
+        lastDescriptors_->byProcess[peer.pid] = {*held, likely[0]};
     }
     if (auto clean = loadedCode_.check(peer.pid, before->stamp); !clean) {
         return unexpected(clean.error());

@@ -2,8 +2,11 @@
 
 #include <sys/socket.h>
 
+#include <array>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "core/runtime/Expected.h"
 #include "platform/codesign/LoadedCode.h"
@@ -31,6 +34,14 @@ private:
     std::shared_ptr<const SignatureStore> store_;
     LoadedCodeCheck loadedCode_;
     SocketDiagnostics sockets_;
+    // Where each peer held its last two connections (a client may open the
+    // next before the last is closed): hints, checked like any other number,
+    // so a stale one only costs the full look.
+    struct LastDescriptors {
+        std::mutex mutex;
+        std::unordered_map<pid_t, std::array<int, 2>> byProcess;
+    };
+    std::unique_ptr<LastDescriptors> lastDescriptors_ = std::make_unique<LastDescriptors>();
 };
 
 }  // namespace lidora::vmac

@@ -132,8 +132,27 @@ Expected<std::uint64_t, std::string> SocketDiagnostics::ask(std::uint64_t inode)
     return unexpected(std::string("the kernel gave no answer about the connection (unix_diag)"));
 }
 
-Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inode) {
+Expected<int, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inode, std::span<const int> likely) {
     const std::string proc = "/proc/" + std::to_string(pid);
+    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+    // One look where it probably is spares listing every descriptor; what
+    // counts is the same either way: that number, now, is this socket,
+    // held with close-on-exec.
+    for (const int number : likely) {
+        if (number < 0) {
+            continue;
+        }
+        const auto name = std::to_string(number);
+        char target[64];
+        const ssize_t size = ::readlink((proc + "/fd/" + name).c_str(), target, sizeof target);
+        if (size > 0 && std::string_view(target, static_cast<std::size_t>(size)) == wanted) {
+            const auto flags = descriptorFlags(readSmall(proc + "/fdinfo/" + name));
+            if (flags && (*flags & O_CLOEXEC) != 0) {
+                return number;
+            }
+            break;  // held there without the flag: the full look decides
+        }
+    }
     const FileDescriptor fds(::open((proc + "/fd").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fds.valid()) {
         return unexpected(errnoText("cannot list the descriptors of pid " + std::to_string(pid)));
@@ -141,7 +160,6 @@ Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inod
     // Read straight from the folder's descriptor: this runs at every
     // connection, and a DIR stream would cost five more calls. A new socket
     // takes the lowest free number, so the first batch usually holds it.
-    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
     bool heldAcrossExec = false;
     alignas(dirent64) char entries[8192];
     for (;;) {
@@ -165,7 +183,7 @@ Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inod
             }
             const auto flags = descriptorFlags(readSmall(proc + "/fdinfo/" + entry->d_name));
             if (flags && (*flags & O_CLOEXEC) != 0) {
-                return {};
+                return std::atoi(entry->d_name);
             }
             heldAcrossExec = true;
         }

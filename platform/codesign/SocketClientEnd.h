@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "core/runtime/Expected.h"
@@ -36,7 +37,9 @@ private:
 // descriptor. Such a descriptor cannot have outlived an exec: one opened
 // before an exec is either closed by it or lost the flag's meaning (a
 // surviving descriptor never carries it unless the new image set it again),
-// so the image running now is the one that opened it.
-Expected<void, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inode);
+// so the image running now is the one that opened it. `likely`: descriptor
+// numbers to look at first (where the process held its last connections:
+// closed numbers are reused); the answer is the number found.
+Expected<int, std::string> checkHeldSinceLastExec(pid_t pid, std::uint64_t inode, std::span<const int> likely = {});
 
 }  // namespace lidora::vmac
