@@ -123,12 +123,11 @@ std::optional<long> tracerOf(std::string_view status) {
 
 }  // namespace
 
-std::optional<std::string> execInstanceOf(pid_t pid) {
-    // Without address randomisation two execs of one program look alike.
-    const auto personality = readProcFile(pid, "personality", true);
-    if (!personality || (std::strtoul(personality->c_str(), nullptr, 16) & ADDR_NO_RANDOMIZE) != 0) {
-        return std::nullopt;
-    }
+namespace {
+
+// Where process `pid` was placed: its start time and the addresses of its
+// code, stack and heap; telling execs apart only when they were randomised.
+std::optional<std::string> placementOf(pid_t pid) {
     const auto stat = readProcFile(pid, "stat", true);
     if (!stat) {
         return std::nullopt;
@@ -163,6 +162,24 @@ std::optional<std::string> execInstanceOf(pid_t pid) {
         instance += fields[index];
     }
     return instance;
+}
+
+// Without address randomisation, for the process or for the whole system,
+// two execs of one program look alike.
+bool addressesRandomised(pid_t pid) {
+    const auto personality = readProcFile(pid, "personality", true);
+    if (!personality || (std::strtoul(personality->c_str(), nullptr, 16) & ADDR_NO_RANDOMIZE) != 0) {
+        return false;
+    }
+    const FileDescriptor setting(::open("/proc/sys/kernel/randomize_va_space", O_RDONLY | O_CLOEXEC));
+    char level = '0';
+    return setting.valid() && ::read(setting.get(), &level, 1) == 1 && level != '0';
+}
+
+}  // namespace
+
+std::optional<std::string> execInstanceOf(pid_t pid) {
+    return addressesRandomised(pid) ? placementOf(pid) : std::nullopt;
 }
 
 std::vector<CodeMapping> codeMappings(std::string_view maps) {
@@ -203,7 +220,10 @@ Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& p
     }
     // The environment and the code mapped at start are those of one exec;
     // a process found clean since its last exec need not be read again.
-    auto instance = execInstanceOf(pid);
+    // Only randomised placements are remembered, so a placement found here
+    // is one exec's: an exec without randomisation cannot land on it, and
+    // whether this one had it need not be read again either.
+    auto instance = placementOf(pid);
     if (instance) {
         *instance += '\n' + std::to_string(program.device) + ':' + std::to_string(program.inode) + ':' +
                      std::to_string(program.changedNs);
@@ -213,7 +233,7 @@ Expected<void, std::string> LoadedCodeCheck::check(pid_t pid, const FileStamp& p
         }
     }
     auto clean = checkLoadedCode(pid, program);
-    if (clean && instance) {
+    if (clean && instance && addressesRandomised(pid)) {
         const std::lock_guard guard(cache_->mutex);
         if (cache_->cleanExecs.size() >= kMaxCachedFiles) {
             cache_->cleanExecs.clear();

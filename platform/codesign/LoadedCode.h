@@ -58,7 +58,7 @@ private:
 
 // What tells one exec of process `pid` from any other: its start time and
 // where address randomisation put its code, stack and heap, drawn afresh at
-// each exec. Empty when that cannot be told (randomisation off, addresses
+// each exec. Empty when that cannot be told (randomisation off for it or for the system, addresses
 // hidden from us).
 std::optional<std::string> execInstanceOf(pid_t pid);
 
