@@ -44,6 +44,9 @@ void LogService::store(const LogRecord& record, const LogSender& sender) {
         return;
     }
     ++counts_.stored;
+    if (mirror_) {
+        mirror_(stored);
+    }
 }
 
 }  // namespace lidora::vmac

@@ -40,6 +40,8 @@ public:
     void note(const LogRecord& record, const LogSender& self);
     // A datagram whose sender the kernel did not name, or cut short.
     void drop() { ++counts_.dropped; }
+    // Called with each record once it is stored (journald's copy).
+    void setMirror(std::function<void(const StoredLogRecord&)> mirror) { mirror_ = std::move(mirror); }
 
     [[nodiscard]] const Counts& counts() const { return counts_; }
 
@@ -48,6 +50,7 @@ private:
 
     UnifiedLogFolder folder_;
     std::function<std::int64_t()> now_;
+    std::function<void(const StoredLogRecord&)> mirror_;
     Counts counts_;
 };
 

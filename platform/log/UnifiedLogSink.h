@@ -13,22 +13,21 @@
 namespace lidora::vmac {
 
 // The system log of the virtual Mac: sends each record to the log service,
-// which stamps it with the time and the sending process and stores it, and,
-// where journald runs, sends it there too. The process never writes the log
-// files itself; a record the service cannot take is dropped and counted.
+// which stamps it with the time and the sending process, stores it and, where
+// journald runs, mirrors it there. The process never writes the log files
+// itself; a record the service cannot take is dropped and counted.
 class UnifiedLogSink final : public LogSink {
 public:
     // How long the last records may take to be stored when the sink goes.
     static constexpr std::chrono::milliseconds kExitWait{1000};
 
-    explicit UnifiedLogSink(std::filesystem::path serviceSocket, bool useJournal = journalAvailable());
+    explicit UnifiedLogSink(std::filesystem::path serviceSocket);
     ~UnifiedLogSink() override;
     UnifiedLogSink(const UnifiedLogSink&) = delete;
     UnifiedLogSink& operator=(const UnifiedLogSink&) = delete;
 
     // The sink for this process's virtual Mac, from the environment.
     static std::shared_ptr<UnifiedLogSink> forCurrentProcess();
-    static bool journalAvailable();
 
     void write(const LogRecord& record) override;
 
@@ -44,8 +43,6 @@ public:
 
 private:
     LogServiceClient client_;
-    bool useJournal_;
-    std::string process_;  // for journald only
     std::atomic<std::uint64_t> dropped_{0};
     std::atomic<bool> unflushed_{false};
 };

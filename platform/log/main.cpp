@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/launchd/SignalSource.h"
+#include "platform/log/JournalMirror.h"
 #include "platform/log/LogServer.h"
 #include "platform/log/LogService.h"
 #include "platform/runloop/PollRunLoop.h"
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     LogService service(UnifiedLogFolder(paths.unifiedLog()), microsecondsNow);
+    if (journalAvailable()) {
+        service.setMirror(mirrorToJournal);
+    }
     const LogSender self{::getpid(), ::geteuid(), processNameOf(::getpid())};
     const auto note = [&](const std::string& message) {
         service.note(LogRecord{"com.zelquin.vmac", "logd", LogLevel::Default, message}, self);

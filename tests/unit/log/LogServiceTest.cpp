@@ -32,6 +32,8 @@ TEST(LogService, DropsMalformedDatagramsAndStampsTheSenderItself) {
     testing::TempDir dir;
     std::int64_t clock = 100;
     LogService service(UnifiedLogFolder(dir.path()), [&] { return clock++; });
+    std::vector<StoredLogRecord> mirrored;
+    service.setMirror([&](const StoredLogRecord& record) { mirrored.push_back(record); });
     const LogSender nobody{4242, 65534, "log-probe"};
     const std::string longName(kMaxLogNameBytes + 1, 'a');
     const struct {
@@ -69,6 +71,11 @@ TEST(LogService, DropsMalformedDatagramsAndStampsTheSenderItself) {
     const auto reply = service.handle(encodeLogSync(7), nobody);
     ASSERT_TRUE(reply);
     EXPECT_EQ(decodeLogSyncReply(*reply), 7U);
+    // journald's copy: the stored record alone, under the sender logd named.
+    ASSERT_EQ(mirrored.size(), 1U);
+    EXPECT_EQ(mirrored[0].message, "forged");
+    EXPECT_EQ(mirrored[0].pid, 4242);
+    EXPECT_EQ(mirrored[0].process, "log-probe");
 }
 
 TEST(LogService, AFloodFromOneUserRotatesAwayOnlyItsOwnRecords) {
@@ -111,7 +118,7 @@ TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) 
     std::thread serving([&] { loop.run(); });
     constexpr int kRecords = 50;
     {
-        auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths), false);
+        auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths));
         const Logger log(sink, "com.zelquin.lidora", "brightness");
         for (int i = 0; i < kRecords; ++i) {
             log.notice("level %{public}d text %s", i, std::string("secret"));
@@ -134,7 +141,7 @@ TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) 
 TEST(UnifiedLogSink, KeepsWhatItLogsBeforeTheServiceListensAndSendsThatFirst) {
     testing::TempDir dir;
     const VmacPaths paths(dir.path());
-    auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths), false);
+    auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths));
     const Logger log(sink, "com.zelquin.vmac", "launchd");
     log.notice("at boot %{public}d", 1);
     log.notice("at boot %{public}d", 2);
@@ -163,7 +170,7 @@ TEST(UnifiedLogSink, KeepsWhatItLogsBeforeTheServiceListensAndSendsThatFirst) {
 TEST(KeptRecordDelivery, SendsKeptRecordsOnceTheServiceListens) {
     testing::TempDir dir;
     const VmacPaths paths(dir.path());
-    auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths), false);
+    auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths));
     const Logger log(sink, "com.zelquin.vmac", "launchd");
     log.notice("before the loop");
     PollRunLoop daemonLoop;
@@ -206,7 +213,7 @@ TEST(LogServer, NamesTheSendersExecutableOrSaysItIsGone) {
 
 TEST(UnifiedLogSink, DropsAndCountsWhatNoServiceTakesWithoutHanging) {
     testing::TempDir dir;
-    UnifiedLogSink none(dir.path() / "missing.socket", false);
+    UnifiedLogSink none(dir.path() / "missing.socket");
     none.write(LogRecord{"s", "c", LogLevel::Default, "lost"});
     EXPECT_EQ(none.dropped(), 1U);
     EXPECT_FALSE(none.flush(0ms));
