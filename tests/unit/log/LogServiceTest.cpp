@@ -28,6 +28,37 @@ std::string recordDatagram(const std::string& message, const std::string& extra 
            extra + "}";
 }
 
+// The log service on a thread of its own, as logd runs it, until stop().
+class ServiceThread {
+public:
+    explicit ServiceThread(const VmacPaths& paths)
+        : service_(UnifiedLogFolder(paths.unifiedLog()), [this] { return ++clock_; }), server_(LogServer::open(paths)) {
+        if (server_) {
+            server_->serve(loop_, service_);
+            thread_ = std::thread([this] { loop_.run(); });
+        }
+    }
+    ServiceThread(const ServiceThread&) = delete;
+    ServiceThread& operator=(const ServiceThread&) = delete;
+    ~ServiceThread() { stop(); }
+
+    // Empty when the service listens.
+    [[nodiscard]] std::string failure() const { return server_ ? std::string() : server_.error(); }
+    void stop() {
+        if (thread_.joinable()) {
+            loop_.stop();
+            thread_.join();
+        }
+    }
+
+private:
+    std::atomic<std::int64_t> clock_ = 0;
+    LogService service_;
+    PollRunLoop loop_;
+    Expected<LogServer, std::string> server_;
+    std::thread thread_;
+};
+
 TEST(LogService, DropsMalformedDatagramsAndStampsTheSenderItself) {
     testing::TempDir dir;
     std::int64_t clock = 100;
@@ -109,13 +140,8 @@ TEST(LogWire, CutsALongMessageToFitADatagram) {
 TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) {
     testing::TempDir dir;
     const VmacPaths paths(dir.path());
-    auto server = LogServer::open(paths);
-    ASSERT_TRUE(server) << server.error();
-    std::atomic<std::int64_t> clock = 0;
-    LogService service(UnifiedLogFolder(paths.unifiedLog()), [&] { return ++clock; });
-    PollRunLoop loop;
-    server->serve(loop, service);
-    std::thread serving([&] { loop.run(); });
+    ServiceThread logd(paths);
+    ASSERT_EQ(logd.failure(), "");
     constexpr int kRecords = 50;
     {
         auto sink = std::make_shared<UnifiedLogSink>(logServiceSocket(paths));
@@ -126,8 +152,7 @@ TEST(UnifiedLogSink, RecordsSentBeforeASyncAreStoredUnderTheSendersOwnIdentity) 
         EXPECT_EQ(sink->dropped(), 0U);
     }
     const bool synced = LogServiceClient(logServiceSocket(paths)).sync(5s);
-    loop.stop();
-    serving.join();
+    logd.stop();
     EXPECT_TRUE(synced);
     const auto records = UnifiedLogFolder(paths.unifiedLog()).readAll();
     ASSERT_EQ(records.size(), static_cast<std::size_t>(kRecords));
@@ -146,17 +171,11 @@ TEST(UnifiedLogSink, KeepsWhatItLogsBeforeTheServiceListensAndSendsThatFirst) {
     log.notice("at boot %{public}d", 1);
     log.notice("at boot %{public}d", 2);
 
-    auto server = LogServer::open(paths);
-    ASSERT_TRUE(server) << server.error();
-    std::atomic<std::int64_t> clock = 0;
-    LogService service(UnifiedLogFolder(paths.unifiedLog()), [&] { return ++clock; });
-    PollRunLoop loop;
-    server->serve(loop, service);
-    std::thread serving([&] { loop.run(); });
+    ServiceThread logd(paths);
+    ASSERT_EQ(logd.failure(), "");
     log.notice("once it listens");
     const bool flushed = sink->flush(5s);
-    loop.stop();
-    serving.join();
+    logd.stop();
     EXPECT_TRUE(flushed);
     std::vector<std::string> messages;
     for (const auto& record : UnifiedLogFolder(paths.unifiedLog()).readAll()) {
@@ -177,13 +196,8 @@ TEST(KeptRecordDelivery, SendsKeptRecordsOnceTheServiceListens) {
     const KeptRecordDelivery delivery(daemonLoop, sink, 1ms);
     log.notice("while the loop runs");
 
-    auto server = LogServer::open(paths);
-    ASSERT_TRUE(server) << server.error();
-    std::atomic<std::int64_t> clock = 0;
-    LogService service(UnifiedLogFolder(paths.unifiedLog()), [&] { return ++clock; });
-    PollRunLoop serviceLoop;
-    server->serve(serviceLoop, service);
-    std::thread serving([&] { serviceLoop.run(); });
+    ServiceThread logd(paths);
+    ASSERT_EQ(logd.failure(), "");
     // Turns of the daemon's loop until the service has both, bounded.
     std::vector<std::string> messages;
     for (int turn = 0; turn < 5000 && messages.size() < 2; ++turn) {
@@ -195,8 +209,7 @@ TEST(KeptRecordDelivery, SendsKeptRecordsOnceTheServiceListens) {
             }
         }
     }
-    serviceLoop.stop();
-    serving.join();
+    logd.stop();
     EXPECT_EQ(messages, (std::vector<std::string>{"before the loop", "while the loop runs"}));
 }
 
